@@ -1,0 +1,28 @@
+#pragma once
+// The message texts of the circulation window, by string table id.
+#include "platform/ResourceStrings.h"
+
+namespace vx::app {
+
+enum StringId : int {
+  sAppTitle = 1000,         // "Vellumdex System Down"
+  sNoFileAssignedAtStart,   // "You must assign a file before you try to save any information!"
+  sUnableToFind,            // "Unable to find "
+  sCreateItNow,             // ". Would you like to create it now?"
+  sNoWorkFileAssigned,      // status panel 0 without a workfile
+  sTotal,                   // "Total: "
+  sCurrent,                 // "Current: "
+  sUnableToWrite,           // "Unable to write to the file"
+  sRefreshReadError,        // "Unable to complete refresh due to File Read Error!"
+  sExitQuestion,            // "Exit Vellumdex System Down?"
+  sSelectWorkfile,          // title of the file-open dialog
+  sWorkfileFilter,          // its filter
+  sNotYetAvailable,         // shown by menu items whose windows are not part of this build
+};
+
+// Registers the texts above in the string table; safe to call more than once.
+void registerStrings();
+
+inline QString tr(StringId id) { return res::loadResString(id); }
+
+}  // namespace vx::app

@@ -1,0 +1,463 @@
+#include "app/FVXSysDn.h"
+
+#include "app/AppStrings.h"
+#include "app/VXMemo.h"
+#include "app/Workfile.h"
+#include "platform/FileSystem.h"
+#include "platform/HelpFiles.h"
+#include "platform/Registry.h"
+#include "platform/UserInterface.h"
+#include "tools/vxstrip/StripResource.h"
+#include "ui_FVXSysDn.h"
+#include "vxcomp/animated/VXAnimate.h"
+#include "vxcomp/settings/FormProp.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QScreen>
+#include <QStatusBar>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+using namespace vx;
+using vx::app::tr;
+
+namespace {
+
+std::string bytes(const QString& s) { return s.toStdString(); }
+QString text(const std::string& s) { return QString::fromStdString(s); }
+QString stripped(const QString& s) { return text(workfile::strip(bytes(s))); }
+
+const char* const kHelpContextProperty = "HelpContext";
+
+}  // namespace
+
+TFVXSysDn::TFVXSysDn(QWidget* parent) : QMainWindow(parent), ui_(new Ui::TFVXSysDn) {
+  app::registerStrings();
+  ui_->setupUi(this);
+  setObjectName("FVXSysDn");
+  setProperty(kHelpContextProperty, kHelpContextWindow);
+  setupStatusBar();
+  connectMenu();
+  setupBarcodeStrip(ui_->BCBmp1);
+  setupBarcodeStrip(ui_->BCBmp2);
+  ui_->eBorrower->installEventFilter(this);
+  ui_->eItem->installEventFilter(this);
+  setAutoFillBackground(true);
+  setBackgroundRole(QPalette::Button);
+
+  // The layout's position; the window asks to be centred, unless its placement component
+  // takes that over (it does: the stored position, or this one, counts).
+  move(kDesignPosition);
+  setProperty("Position", "poScreenCenter");
+  setupComponents();
+  if (property("Position").toString() == "poScreenCenter" && screen()) {
+    QRect r = frameGeometry();
+    r.moveCenter(screen()->geometry().center());
+    move(r.topLeft());
+  }
+  ui_->eBorrower->setFocus();
+  FormCreate(this);
+}
+
+TFVXSysDn::~TFVXSysDn() {
+  // The placement is saved while the window is still whole.
+  delete vxrfp_;
+  vxrfp_ = nullptr;
+}
+
+void TFVXSysDn::setupComponents() {
+  myReg_ = new TVXRegistry(this);
+  myReg_->setObjectName("MyReg");
+  myReg_->setRootKey(TVXReg::rhCurrentUser);
+  myReg_->Loaded();
+
+  vxrfp_ = new TVXRegFormProperties(this, TVXRegFormProperties::Origin::FromLayout);
+  vxrfp_->setObjectName("VXRFP");
+  vxrfp_->setRootKey(TVXReg::rhCurrentUser);
+  vxrfp_->setOverridePosition(true);
+  vxrfp_->setKeepOnScreen(true);
+  vxrfp_->setKeepWindowstate(true);
+  vxrfp_->setKeepWindowSize(false);
+  vxrfp_->Loaded();
+}
+
+void TFVXSysDn::setupStatusBar() {
+  static constexpr int kWidths[3] = {300, 75, 75};
+  for (int i = 0; i < 3; ++i) {
+    panels_[i] = new QLabel(this);
+    panels_[i]->setObjectName(QString("sbMainPanel%1").arg(i));
+    panels_[i]->setFixedWidth(kWidths[i]);
+    panels_[i]->setFrameShape(QFrame::StyledPanel);
+    panels_[i]->setFrameShadow(QFrame::Sunken);
+    ui_->sbMain->addWidget(panels_[i]);
+  }
+}
+
+void TFVXSysDn::connectMenu() {
+  for (QAction* a : {ui_->mnuOpen, ui_->mnuDone, ui_->mnuRefresh, ui_->mnuImport, ui_->mnuClose,
+                     ui_->mnuAbout, ui_->MnuFile->menuAction(), ui_->mnuHelp->menuAction()})
+    a->setProperty(kHelpContextProperty, kHelpContextWindow);
+  ui_->mnuHelptopics->setProperty(kHelpContextProperty, kHelpContextTopics);
+  ui_->MnuFile->installEventFilter(this);
+  ui_->mnuHelp->installEventFilter(this);
+
+  connect(ui_->mnuOpen, &QAction::triggered, this, [this] { mnuOpenClick(ui_->mnuOpen); });
+  connect(ui_->mnuDone, &QAction::triggered, this, [this] { mnuDoneClick(ui_->mnuDone); });
+  connect(ui_->mnuRefresh, &QAction::triggered, this, [this] { mnuRefreshClick(ui_->mnuRefresh); });
+  connect(ui_->mnuImport, &QAction::triggered, this, [this] { mnuImportClick(ui_->mnuImport); });
+  connect(ui_->mnuClose, &QAction::triggered, this, [this] { mnuCloseClick(ui_->mnuClose); });
+  connect(ui_->mnuHelptopics, &QAction::triggered, this,
+          [this] { mnuHelptopicsClick(ui_->mnuHelptopics); });
+  connect(ui_->mnuAbout, &QAction::triggered, this, [this] { mnuAboutClick(ui_->mnuAbout); });
+  connect(ui_->btDone, &QPushButton::clicked, this, [this] { btDoneClick(ui_->btDone); });
+  // Shortcuts work from anywhere in the window, also while a field is read-only.
+  for (QAction* a : {ui_->mnuDone, ui_->mnuRefresh, ui_->mnuImport}) {
+    a->setShortcutContext(Qt::WindowShortcut);
+    addAction(a);
+  }
+  auto* help = new QAction(this);
+  help->setShortcut(QKeySequence::HelpContents);
+  connect(help, &QAction::triggered, this, [this] { showHelpContext(kHelpContextWindow); });
+  addAction(help);
+}
+
+void TFVXSysDn::setupBarcodeStrip(TVXAnimated* strip) {
+  vxInitStripResource();
+  strip->setBitMap(QPixmap(":/vxdown/barcode_strip.bmp"));
+  strip->setGeometry(8, 22, 70, 21);
+  strip->setFrameCount(5);
+  strip->setFrame(0);
+  strip->setInterval(100);
+  strip->setPlay(false);
+  strip->setReverse(false);
+  strip->setLoop(false);
+  strip->setTransparentColor(QColor(255, 0, 255));
+  strip->setVisible(false);
+}
+
+QLineEdit* TFVXSysDn::eBorrower() const { return ui_->eBorrower; }
+QLineEdit* TFVXSysDn::eItem() const { return ui_->eItem; }
+QPushButton* TFVXSysDn::btDone() const { return ui_->btDone; }
+TVXMemo* TFVXSysDn::mItems() const { return ui_->mItems; }
+TVXAnimated* TFVXSysDn::BCBmp1() const { return ui_->BCBmp1; }
+TVXAnimated* TFVXSysDn::BCBmp2() const { return ui_->BCBmp2; }
+
+QString TFVXSysDn::statusPanelText(int panel) const { return panels_[panel]->text(); }
+void TFVXSysDn::setStatusPanelText(int panel, const QString& t) { panels_[panel]->setText(t); }
+
+QColor TFVXSysDn::windowColour() { return QApplication::palette().color(QPalette::Base); }
+QColor TFVXSysDn::buttonFaceColour() { return QApplication::palette().color(QPalette::Button); }
+
+void TFVXSysDn::setFieldColour(QLineEdit* field, const QColor& colour) {
+  QPalette p = field->palette();
+  p.setColor(QPalette::Base, colour);
+  field->setPalette(p);
+}
+
+// ---- Workfile operations ------------------------------------------------------------
+
+bool TFVXSysDn::CreateFile(const QString& fileName, bool closeAfter) {
+  return workfile::createFile(file_, bytes(fileName), closeAfter);
+}
+
+bool TFVXSysDn::checkFile(const QString& fileName) {
+  const auto result = workfile::checkFile(bytes(fileName));
+  if (result.ioError)
+    userInterface().messageBox(this, text(*result.ioError), MsgIcon::Warning, MsgButtons::Ok);
+  return result.valid;
+}
+
+int TFVXSysDn::GetFileLength(const QString& fileName) {
+  return workfile::getFileLength(bytes(fileName));
+}
+
+bool TFVXSysDn::VXWriteToFile(const QString& line) {
+  return workfile::writeToFile(file_, bytes(activeFileName_), bytes(line));
+}
+
+void TFVXSysDn::getFirstString(QString& line, QString& first) {
+  std::string l = bytes(line), f;
+  workfile::getFirstString(l, f);
+  line = text(l);
+  first = text(f);
+}
+
+void TFVXSysDn::findBorrowersBooks(const QString& borrower) {
+  std::vector<std::string> items;
+  ui_->mItems->clearLines();
+  const auto result = workfile::findBorrowersBooks(bytes(activeFileName_), bytes(borrower), items);
+  QStringList lines;
+  lines.reserve(qsizetype(items.size()));
+  for (const auto& item : items) lines << text(item);
+  ui_->mItems->setLines(lines);
+  if (!result.ok) showMessage(this, tr(app::sRefreshReadError));
+}
+
+// ---- Start-up -----------------------------------------------------------------------
+
+void TFVXSysDn::FormCreate(QObject*) {
+  show();
+  bFileOpened_ = false;
+  Variant location = Variant::fromString(std::string());
+  myReg_->ReadSetting("FileLocation", location);
+  const QString path = text(location.toString());
+
+  bool usable = false;
+  if (path.isEmpty()) {
+    showMessage(this, tr(app::sNoFileAssignedAtStart));
+  } else {
+    usable = checkFile(path);
+    if (!usable && !fs::fileExists(bytes(path))) {
+      const QString question = tr(app::sUnableToFind) + path + tr(app::sCreateItNow);
+      if (userInterface().messageBox(this, question, MsgIcon::Information, MsgButtons::YesNo) ==
+          MsgResult::Yes)
+        usable = CreateFile(path, true);
+    }
+  }
+  if (usable) {
+    activeFileName_ = path;
+    setStatusPanelText(0, path);
+    fileLength_ = GetFileLength(path);
+    bFileOpened_ = true;
+  } else {
+    activeFileName_.clear();
+  }
+  EnableMainForm(usable);
+  try {
+    chooseLanguageAndHelpFile();
+  } catch (const std::exception& e) {
+    // Reported like any unhandled error; the window carries on with the help file as it was.
+    userInterface().messageBox(this, QString::fromUtf8(e.what()), MsgIcon::Error, MsgButtons::Ok);
+  }
+}
+
+void TFVXSysDn::chooseLanguageAndHelpFile() {
+  // The stored language index; -2 (the system's default language) when there is none.
+  int index = -2;
+  const std::string key = "Software\\Vellumdex";
+  reg::createKey(reg::Hive::CurrentUser, key);
+  if (auto v = reg::readValue(reg::Hive::CurrentUser, key + "\\Language", "DefaultLanguage")) {
+    if (v->type != reg::ValueType::Sz && v->type != reg::ValueType::ExpandSz)
+      throw std::runtime_error("Invalid data type for 'DefaultLanguage'");
+    bool ok = false;
+    const int stored = QString::fromStdString(v->text).trimmed().toInt(&ok);
+    if (ok) index = stored;
+  }
+  // The dictionary takes the index and reports the language it now has; until the program
+  // carries a dictionary, the stored index stands as it is.
+  const int current = index;
+  help::setApplicationHelpFile(
+      help::helpFileForLanguage(help::applicationHelpFile(), help::languageCodeForIndex(current)));
+}
+
+void TFVXSysDn::EnableMainForm(bool enabled) {
+  setFieldColour(ui_->eBorrower, enabled ? windowColour() : buttonFaceColour());
+  setFieldColour(ui_->eItem, buttonFaceColour());
+  ui_->eBorrower->clear();
+  ui_->eItem->clear();
+  ui_->eBorrower->setReadOnly(!enabled);
+  ui_->eItem->setReadOnly(true);
+  ui_->btDone->setEnabled(enabled);
+  if (!enabled) setStatusPanelText(0, tr(app::sNoWorkFileAssigned));
+}
+
+void TFVXSysDn::Refresh() {
+  if (!bFileOpened_) return;
+  fileLength_ = GetFileLength(activeFileName_);
+  setStatusPanelText(1, tr(app::sTotal) + QString::number(fileLength_));
+  findBorrowersBooks(stripped(ui_->eBorrower->text()));
+  setStatusPanelText(2, tr(app::sCurrent) + QString::number(ui_->mItems->lineCount()));
+}
+
+// ---- Entry workflow -----------------------------------------------------------------
+
+void TFVXSysDn::eBorrowerEnter(QObject*) {
+  if (!bFileOpened_) return;
+  ui_->BCBmp1->setVisible(true);
+  ui_->BCBmp1->setPlay(true);
+  ui_->eBorrower->selectAll();
+  setFieldColour(ui_->eBorrower, ui_->eBorrower->isReadOnly() ? buttonFaceColour() : Qt::white);
+}
+
+void TFVXSysDn::eBorrowerExit(QObject*) {
+  if (!bFileOpened_) return;
+  setFieldColour(ui_->eBorrower, buttonFaceColour());
+  ui_->BCBmp1->setVisible(false);
+  Refresh();
+}
+
+void TFVXSysDn::eBorrowerKeyPress(QObject*, char& key) {
+  if (key != 13) return;
+  if (stripped(ui_->eBorrower->text()).isEmpty()) return;
+  if (!bFileOpened_) return;
+  setFieldColour(ui_->eItem, windowColour());
+  ui_->eItem->setReadOnly(false);
+  ui_->eItem->setFocus(Qt::OtherFocusReason);
+  ui_->eBorrower->setReadOnly(true);
+  key = 0;
+}
+
+void TFVXSysDn::EItemEnter(QObject*) {
+  if (!bFileOpened_) return;
+  ui_->BCBmp2->setVisible(true);
+  ui_->BCBmp2->setPlay(true);
+  ui_->eItem->selectAll();
+  setFieldColour(ui_->eItem, ui_->eItem->isReadOnly() ? buttonFaceColour() : Qt::white);
+}
+
+void TFVXSysDn::EItemExit(QObject*) {
+  if (!bFileOpened_) return;
+  ui_->BCBmp2->setVisible(false);
+  setFieldColour(ui_->eItem, buttonFaceColour());
+}
+
+void TFVXSysDn::EItemKeyPress(QObject*, char& key) {
+  if (key != 13) return;
+  const QString item = stripped(ui_->eItem->text());
+  if (item.isEmpty()) return;
+  if (!bFileOpened_) return;
+  const QString line = stripped(ui_->eBorrower->text()) + QChar(workfile::kSeparator) + item;
+  bool written = false;
+  for (int attempt = 0; attempt < workfile::kWriteAttempts && !written; ++attempt) {
+    written = VXWriteToFile(line);
+    // Another desk appending to the same file holds it for a moment (the write and its sync):
+    // a short pause between attempts outlasts that, where attempts back to back would not.
+    if (!written) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (written)
+    Refresh();
+  else
+    showMessage(this, tr(app::sUnableToWrite));
+  ui_->eItem->selectAll();
+  key = 0;
+}
+
+void TFVXSysDn::btDoneClick(QObject*) {
+  setFieldColour(ui_->eBorrower, windowColour());
+  ui_->eBorrower->setReadOnly(false);
+  ui_->eItem->setReadOnly(true);
+  ui_->eBorrower->setFocus(Qt::OtherFocusReason);
+  ui_->eItem->clear();
+}
+
+// ---- Menu ---------------------------------------------------------------------------
+
+void TFVXSysDn::mnuOpenClick(QObject*) {
+  bFileOpened_ = false;
+  OpenFileRequest request;
+  request.title = tr(app::sSelectWorkfile);
+  request.filters = tr(app::sWorkfileFilter).split('|');
+  // "Description|pattern|Description|pattern" pairs up into entries.
+  QStringList entries;
+  for (qsizetype i = 0; i + 1 < request.filters.size(); i += 2)
+    entries << request.filters[i] + '|' + request.filters[i + 1];
+  request.filters = entries;
+  request.initialPath = activeFileName_;
+  request.hideReadOnly = true;
+  request.pathMustExist = true;
+  request.createPrompt = true;
+  request.noReadOnlyReturn = true;
+  if (auto chosen = userInterface().openFile(this, request)) {
+    const QString name = stripped(*chosen);
+    if (!fs::fileExists(bytes(name))) CreateFile(name, true);
+    if (checkFile(name)) {
+      bFileOpened_ = true;
+      if (name != stripped(activeFileName_)) {
+        activeFileName_ = name;
+        setStatusPanelText(0, name);
+        myReg_->WriteSetting("FileLocation", Variant::fromString(bytes(name)));
+        Refresh();
+      }
+    }
+  }
+  EnableMainForm(bFileOpened_);
+}
+
+void TFVXSysDn::mnuImportClick(QObject*) { runImportDialog(); }
+
+void TFVXSysDn::runImportDialog() {
+  userInterface().messageBox(this, tr(app::sNotYetAvailable), MsgIcon::Information, MsgButtons::Ok);
+}
+
+void TFVXSysDn::mnuCloseClick(QObject*) {
+  if (userInterface().messageBox(this, tr(app::sExitQuestion), MsgIcon::Confirmation,
+                                 MsgButtons::YesNo) == MsgResult::Yes)
+    close();
+}
+
+void TFVXSysDn::mnuHelptopicsClick(QObject*) { showHelpContext(kHelpContextTopics); }
+
+void TFVXSysDn::mnuAboutClick(QObject*) { showAboutBox(); }
+
+void TFVXSysDn::showAboutBox() {
+  userInterface().messageBox(this, tr(app::sAppTitle) + "\n\n" + tr(app::sNotYetAvailable),
+                             MsgIcon::Information, MsgButtons::Ok);
+}
+
+void TFVXSysDn::showHelpContext(int context) {
+  userInterface().showHelp(this, help::applicationHelpFile(), context);
+}
+
+void TFVXSysDn::FormCloseQuery(QObject*, bool& canClose) { canClose = true; }
+
+void TFVXSysDn::closeEvent(QCloseEvent* event) {
+  bool canClose = true;
+  FormCloseQuery(this, canClose);
+  if (canClose)
+    event->accept();
+  else
+    event->ignore();
+}
+
+// ---- Events -------------------------------------------------------------------------
+
+bool TFVXSysDn::eventFilter(QObject* watched, QEvent* event) {
+  const bool isBorrower = watched == ui_->eBorrower;
+  const bool isItem = watched == ui_->eItem;
+  switch (event->type()) {
+    case QEvent::FocusIn:
+      if ((isBorrower || isItem) && enteredField_ != watched) {
+        enteredField_ = watched;
+        isBorrower ? eBorrowerEnter(watched) : EItemEnter(watched);
+      }
+      break;
+    case QEvent::FocusOut: {
+      const auto reason = static_cast<QFocusEvent*>(event)->reason();
+      // Focus that goes to another window or a menu comes back to the same field.
+      if ((isBorrower || isItem) && reason != Qt::ActiveWindowFocusReason &&
+          reason != Qt::PopupFocusReason && enteredField_ == watched) {
+        enteredField_ = nullptr;
+        isBorrower ? eBorrowerExit(watched) : EItemExit(watched);
+      }
+      break;
+    }
+    case QEvent::KeyPress: {
+      auto* ke = static_cast<QKeyEvent*>(event);
+      if (ke->key() == Qt::Key_F1) {
+        // Help for the menu item under the cursor, or for the window.
+        int context = kHelpContextWindow;
+        if (auto* menu = qobject_cast<QMenu*>(watched); menu && menu->activeAction()) {
+          bool ok = false;
+          const int c = menu->activeAction()->property(kHelpContextProperty).toInt(&ok);
+          if (ok) context = c;
+        }
+        showHelpContext(context);
+        return true;
+      }
+      if ((isBorrower || isItem) && (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter)) {
+        char key = 13;
+        isBorrower ? eBorrowerKeyPress(watched, key) : EItemKeyPress(watched, key);
+        return key == 0;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,126 @@
+#pragma once
+// The circulation window: where loans are recorded while the library database is down.
+//
+// The librarian scans a borrower into eBorrower and presses Enter, then scans items into
+// eItem, each followed by Enter; every item becomes one workfile line. Three states:
+//   No workfile     both fields read-only, Done disabled, "No work file assigned"
+//   Borrower entry  eBorrower writable, eItem read-only
+//   Item entry      eBorrower read-only, eItem writable
+// The window keeps no file open between operations (see Workfile.h).
+#include "platform/TextFile.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class QLineEdit;
+class QPushButton;
+class QLabel;
+class TVXAnimated;
+class TVXMemo;
+namespace vx {
+class TVXRegistry;
+class TVXRegFormProperties;
+}  // namespace vx
+
+namespace Ui {
+class TFVXSysDn;
+}
+
+class TFVXSysDn : public QMainWindow {
+  Q_OBJECT
+  Q_PROPERTY(QString ActiveFileName READ activeFileName)
+  Q_PROPERTY(bool bFileOpened READ fileOpened)
+  Q_PROPERTY(int FileLength READ fileLength)
+
+ public:
+  // Loads the window from its layout, restores its placement and runs FormCreate, which
+  // shows the window and may show the start-up messages.
+  explicit TFVXSysDn(QWidget* parent = nullptr);
+  ~TFVXSysDn() override;
+
+  QString activeFileName() const { return activeFileName_; }
+  bool fileOpened() const { return bFileOpened_; }
+  int fileLength() const { return fileLength_; }
+
+  // Workfile operations (their rules are in Workfile.h). None of them throws.
+  bool CreateFile(const QString& fileName, bool closeAfter);
+  bool checkFile(const QString& fileName);  // shows an I/O error in a warning box
+  int GetFileLength(const QString& fileName);
+  bool VXWriteToFile(const QString& line);
+  static void getFirstString(QString& line, QString& first);
+  void findBorrowersBooks(const QString& borrower);  // fills mItems
+
+  void FormCreate(QObject* sender);
+  void EnableMainForm(bool enabled);
+  void Refresh();
+
+  // Entry workflow. `key` is the typed character; a handler sets it to 0 to swallow it.
+  void eBorrowerEnter(QObject* sender);
+  void eBorrowerExit(QObject* sender);
+  void eBorrowerKeyPress(QObject* sender, char& key);
+  void EItemEnter(QObject* sender);
+  void EItemExit(QObject* sender);
+  void EItemKeyPress(QObject* sender, char& key);
+
+  void btDoneClick(QObject* sender);
+  void mnuDoneClick(QObject* sender) { btDoneClick(sender); }
+  void mnuRefreshClick(QObject*) { Refresh(); }
+  void mnuOpenClick(QObject* sender);
+  void mnuImportClick(QObject* sender);
+  void mnuCloseClick(QObject* sender);
+  void mnuHelptopicsClick(QObject* sender);
+  void mnuAboutClick(QObject* sender);
+  void FormCloseQuery(QObject* sender, bool& canClose);
+
+  // The controls other windows and the tests reach.
+  QLineEdit* eBorrower() const;
+  QLineEdit* eItem() const;
+  QPushButton* btDone() const;
+  TVXMemo* mItems() const;
+  TVXAnimated* BCBmp1() const;
+  TVXAnimated* BCBmp2() const;
+  vx::TVXRegistry* MyReg() const { return myReg_; }
+  QString statusPanelText(int panel) const;
+  void setStatusPanelText(int panel, const QString& text);
+
+  // The colours of the entry workflow.
+  static QColor windowColour();
+  static QColor buttonFaceColour();
+
+  // The design position of the window, where it stands when no placement is stored.
+  static constexpr QPoint kDesignPosition{255, 124};
+  static constexpr int kHelpContextWindow = 1751;
+  static constexpr int kHelpContextTopics = 1750;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void setupComponents();
+  void setupStatusBar();
+  void connectMenu();
+  void setupBarcodeStrip(TVXAnimated* strip);
+  void setFieldColour(QLineEdit* field, const QColor& colour);
+  void showHelpContext(int context);
+  // The last step of the start-up: the language of the dictionary and the help folder.
+  void chooseLanguageAndHelpFile();
+  // Filled by the import and about issues of the suite: the import dialog and the about box.
+  void runImportDialog();
+  void showAboutBox();
+
+  std::unique_ptr<Ui::TFVXSysDn> ui_;
+  QLabel* panels_[3] = {nullptr, nullptr, nullptr};
+  vx::TVXRegistry* myReg_ = nullptr;
+  vx::TVXRegFormProperties* vxrfp_ = nullptr;
+  vx::TextFile file_;  // the window's text-file handle; bound anew by each operation
+
+  QString activeFileName_;
+  bool bFileOpened_ = false;
+  int fileLength_ = 0;
+  // The entry field that last got the focus from inside the window; focus lost to another
+  // window (a message box, a menu) is not a field exit.
+  QPointer<QObject> enteredField_;
+};

@@ -1,0 +1,89 @@
+// The cost of one scan at the circulation desk, on workfiles of growing size: the item is
+// appended (and synced), the records are recounted and the borrower's items relisted,
+// which is what Enter in the item field does. Beside it, one plain sequential read of the
+// same file, the floor any reader of the whole file stands on.
+#include "app/Workfile.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string makeWorkfile(int lines) {
+  static std::string folder;
+  if (folder.empty()) {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "vxbench-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) std::abort();
+    folder = tmpl;
+  }
+  const std::string path = folder + "/workfile-" + std::to_string(lines) + ".csv";
+  std::string text;
+  // Some 2,000 borrowers, most with a handful of items: a busy day at a big branch.
+  for (int i = 0; i < lines; ++i)
+    text += "2300" + std::to_string(100000 + (i * 7919) % 2000) + "," + "0301" +
+            std::to_string(4000000 + i) + "\r\n";
+  FILE* f = std::fopen(path.c_str(), "wb");
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+  return path;
+}
+
+void BM_Scan(benchmark::State& state) {
+  const std::string path = makeWorkfile(int(state.range(0)));
+  vx::TextFile handle;
+  std::vector<std::string> items;
+  int count = 0;
+  for (auto _ : state) {
+    if (!vx::workfile::writeToFile(handle, path, "2300100042,0301999999")) state.SkipWithError("write");
+    count = vx::workfile::getFileLength(path);
+    items.clear();
+    vx::workfile::findBorrowersBooks(path, "2300100042", items);
+    benchmark::DoNotOptimize(count);
+  }
+  state.counters["records"] = count;
+  state.counters["listed"] = double(items.size());
+}
+
+void BM_PlainRead(benchmark::State& state) {
+  const std::string path = makeWorkfile(int(state.range(0)));
+  std::vector<char> buf(64 * 1024);
+  for (auto _ : state) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    std::size_t total = 0;
+    for (ssize_t n; (n = ::read(fd, buf.data(), buf.size())) > 0;) total += std::size_t(n);
+    ::close(fd);
+    benchmark::DoNotOptimize(total);
+  }
+}
+
+// The parts of a scan on their own, to see where its time goes.
+void BM_AppendOnly(benchmark::State& state) {
+  const std::string path = makeWorkfile(int(state.range(0)));
+  vx::TextFile handle;
+  for (auto _ : state) vx::workfile::writeToFile(handle, path, "2300100042,0301999999");
+}
+
+void BM_RecountAndRelist(benchmark::State& state) {
+  const std::string path = makeWorkfile(int(state.range(0)));
+  std::vector<std::string> items;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(vx::workfile::getFileLength(path));
+    items.clear();
+    vx::workfile::findBorrowersBooks(path, "2300100042", items);
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_Scan)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainRead)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AppendOnly)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RecountAndRelist)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK_MAIN();

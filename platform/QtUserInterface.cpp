@@ -1,0 +1,149 @@
+#include "platform/QtUserInterface.h"
+
+#include "platform/FileSystem.h"
+#include "platform/HelpFiles.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace vx {
+
+namespace {
+
+QMessageBox::Icon qtIcon(MsgIcon icon) {
+  switch (icon) {
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::Warning: return QMessageBox::Warning;
+    case MsgIcon::Error: return QMessageBox::Critical;
+    case MsgIcon::Confirmation: return QMessageBox::Question;
+    case MsgIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons qtButtons(MsgButtons buttons) {
+  switch (buttons) {
+    case MsgButtons::Ok: return QMessageBox::Ok;
+    case MsgButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+  }
+  return QMessageBox::Ok;
+}
+
+// "Description|*.A;*.B" becomes Qt's "Description (*.A *.B)".
+QString qtFilter(const QStringList& filters) {
+  QStringList out;
+  for (const QString& f : filters) {
+    const QString description = f.section('|', 0, 0);
+    const QString patterns = f.section('|', 1).replace(';', ' ');
+    out << QString("%1 (%2)").arg(description, patterns);
+  }
+  return out.join(";;");
+}
+
+class HelpWindow : public QDialog {
+ public:
+  explicit HelpWindow(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QApplication::applicationDisplayName() + " - Help");
+    setObjectName("HelpWindow");
+    auto* layout = new QVBoxLayout(this);
+    browser_ = new QTextBrowser(this);
+    browser_->setOpenLinks(true);
+    layout->addWidget(browser_);
+    resize(640, 520);
+  }
+  void showPage(const QString& page) {
+    browser_->setSource(QUrl::fromLocalFile(page));
+    show();
+    raise();
+    activateWindow();
+  }
+
+ private:
+  QTextBrowser* browser_;
+};
+
+}  // namespace
+
+MsgResult QtUserInterface::messageBox(QWidget* parent, const QString& text, MsgIcon icon,
+                                      MsgButtons buttons, const QString& caption) {
+  QMessageBox box(qtIcon(icon), caption.isEmpty() ? QApplication::applicationDisplayName() : caption,
+                  text, qtButtons(buttons), parent);
+  switch (box.exec()) {
+    case QMessageBox::Yes: return MsgResult::Yes;
+    case QMessageBox::No: return MsgResult::No;
+    case QMessageBox::Cancel: return MsgResult::Cancel;
+    default: return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
+  }
+}
+
+std::optional<QString> QtUserInterface::openFile(QWidget* parent, const OpenFileRequest& request) {
+  QFileDialog dialog(parent, request.title, QFileInfo(request.initialPath).absolutePath(),
+                     qtFilter(request.filters));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // An open dialog that may name a new file: AnyFile, with our own checks below.
+  dialog.setFileMode(request.createPrompt ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  if (!request.initialPath.isEmpty()) dialog.selectFile(QFileInfo(request.initialPath).fileName());
+  while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    const QString name = dialog.selectedFiles().first();
+    const QFileInfo info(name);
+    if (request.pathMustExist && !info.absoluteDir().exists()) {
+      messageBox(&dialog, QString("%1\nPath does not exist.\nCheck the path and try again.").arg(name),
+                 MsgIcon::Warning, MsgButtons::Ok, request.title);
+      continue;
+    }
+    if (!info.exists() && request.createPrompt) {
+      if (messageBox(&dialog, QString("%1\nThis file does not exist.\nCreate the file?").arg(name),
+                     MsgIcon::Confirmation, MsgButtons::YesNo, request.title) != MsgResult::Yes)
+        continue;
+    }
+    if (info.exists() && request.noReadOnlyReturn && fs::isReadOnly(name.toStdString())) {
+      messageBox(&dialog, QString("%1\nThis file is read-only.\nUse a different file name.").arg(name),
+                 MsgIcon::Warning, MsgButtons::Ok, request.title);
+      continue;
+    }
+    return name;
+  }
+  return std::nullopt;
+}
+
+void QtUserInterface::showHelp(QWidget* parent, const QString& helpFile, int context) {
+  const QString page = help::topicPath(helpFile, context, help::defaultHelpRoot());
+  if (page.isEmpty()) {
+    messageBox(parent, QString("Help topic %1 of %2 was not found.").arg(context).arg(helpFile),
+               MsgIcon::Warning, MsgButtons::Ok);
+    return;
+  }
+  // One help window for the program, as the help viewer is one window per help file.
+  static QPointer<HelpWindow> window;
+  if (!window) {
+    window = new HelpWindow(parent ? parent->window() : nullptr);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  window->showPage(page);
+}
+
+static QtUserInterface& qtInterface() {
+  static QtUserInterface ui;
+  return ui;
+}
+
+static UserInterface*& installed() {
+  static UserInterface* ui = nullptr;
+  return ui;
+}
+
+UserInterface& userInterface() { return installed() ? *installed() : qtInterface(); }
+void setUserInterface(UserInterface* ui) { installed() = ui; }
+
+}  // namespace vx

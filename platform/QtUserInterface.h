@@ -1,0 +1,15 @@
+#pragma once
+// The real message boxes, file-open dialog and help viewer.
+#include "platform/UserInterface.h"
+
+namespace vx {
+
+class QtUserInterface : public UserInterface {
+ public:
+  MsgResult messageBox(QWidget* parent, const QString& text, MsgIcon icon, MsgButtons buttons,
+                       const QString& caption = QString()) override;
+  std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request) override;
+  void showHelp(QWidget* parent, const QString& helpFile, int context) override;
+};
+
+}  // namespace vx

@@ -1,0 +1,298 @@
+#include "platform/Registry.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vx::reg {
+
+namespace {
+
+// How long a writer waits for another writer's lock before it gives up.
+constexpr auto kLockWait = std::chrono::seconds(5);
+
+std::string homeDir() {
+  if (const char* h = std::getenv("HOME"); h && *h) return h;
+  if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return "/";
+}
+
+std::string hiveDir(Hive hive) {
+  if (const char* d = std::getenv("VELLUMDEX_REGISTRY_DIR"); d && *d) return d;
+  if (hive != Hive::CurrentUser) return "/etc/vellumdex";
+  // The XDG rules ignore a relative XDG_CONFIG_HOME.
+  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/')
+    return std::string(x) + "/vellumdex";
+  return homeDir() + "/.config/vellumdex";
+}
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Whether the mode bits let this user write, judged the way the kernel would for an
+// ordinary user. Root passes every kernel check, so a read-only hive or folder would
+// otherwise be rewritten silently when a tool runs as root.
+bool modeAllowsWrite(const struct stat& st) {
+  if (geteuid() == st.st_uid) return (st.st_mode & S_IWUSR) != 0;
+  bool inGroup = getegid() == st.st_gid;
+  if (!inGroup) {
+    const int n = getgroups(0, nullptr);
+    if (n > 0) {
+      std::vector<gid_t> groups(static_cast<std::size_t>(n));
+      const int got = getgroups(n, groups.data());
+      for (int i = 0; i < got; ++i)
+        if (groups[static_cast<std::size_t>(i)] == st.st_gid) inGroup = true;
+    }
+  }
+  if (inGroup) return (st.st_mode & S_IWGRP) != 0;
+  return (st.st_mode & S_IWOTH) != 0;
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { reset(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  // Closes and reports whether the close succeeded (a write error may only show here).
+  bool close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+bool writeAllFd(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+enum class ReadResult { Ok, Missing, Failed };
+
+ReadResult readFile(const std::string& path, std::string& out) {
+  out.clear();
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return ReadResult::Failed;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  return ReadResult::Ok;
+}
+
+bool syncFolder(const std::string& folder) {
+  Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return fd.valid() && ::fsync(fd.get()) == 0;
+}
+
+// Writes `bytes` to a new file `path` (which must not exist) and syncs it.
+bool writeNewFile(const std::string& path, const std::string& bytes, mode_t mode) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+  if (!fd.valid()) return false;
+  const bool ok = writeAllFd(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.close();
+  if (!ok) ::unlink(path.c_str());
+  return ok;
+}
+
+// Keeps the bytes of a damaged hive beside it before they are replaced; the name of the
+// copy, or "" when no copy could be made.
+std::string keepDamagedCopy(const std::string& hivePath, const std::string& bytes) {
+  char stamp[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+  const std::string base = hivePath + ".damaged-" + stamp;
+  for (int n = 1; n < 1000; ++n) {
+    const std::string name = n == 1 ? base : base + "-" + std::to_string(n);
+    if (writeNewFile(name, bytes, 0600)) {
+      syncFolder(folderOf(hivePath));
+      return name;
+    }
+    if (errno != EEXIST) return {};
+  }
+  return {};
+}
+
+// Locks, rereads, lets `change` edit the hive and, when it changed something, replaces the
+// file. `change` returns false for an invalid request (nothing is written then) and sets
+// `changed`.
+bool modifyHive(Hive hive, const std::function<bool(RegistryHive&, bool& changed)>& change) {
+  const std::string path = hiveFilePath(hive);
+  const std::string folder = folderOf(path);
+
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !modeAllowsWrite(st) ||
+      ::access(folder.c_str(), W_OK) != 0)
+    return false;
+
+  Fd lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!lock.valid()) return false;
+  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+  for (;;) {
+    if (::flock(lock.get(), LOCK_EX | LOCK_NB) == 0) break;
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    const timespec pause{0, 2'000'000};
+    ::nanosleep(&pause, nullptr);
+  }
+  // The lock goes with the descriptor when `lock` closes.
+
+  mode_t mode = hive == Hive::CurrentUser ? 0600 : 0644;
+  struct stat hst {};
+  const bool exists = ::stat(path.c_str(), &hst) == 0;
+  if (exists) {
+    if (!S_ISREG(hst.st_mode) || !modeAllowsWrite(hst)) return false;
+    mode = hst.st_mode & 07777;
+  }
+
+  std::string bytes;
+  if (readFile(path, bytes) == ReadResult::Failed) return false;
+  auto parsed = RegistryHive::parse(bytes, hiveRootName(hive));
+
+  bool changed = false;
+  if (!change(parsed.hive, changed)) return false;
+  if (!changed) return true;
+
+  if (!parsed.problems.empty()) {
+    const std::string copy = keepDamagedCopy(path, bytes);
+    if (copy.empty()) return false;  // never replace damage we could not keep
+    const auto& first = parsed.problems.front();
+    std::fprintf(stderr,
+                 "vellumdex: registry hive %s was damaged (%zu problem(s), first at line %zu: "
+                 "%s); its original contents are kept in %s\n",
+                 path.c_str(), parsed.problems.size(), first.line, first.message.c_str(),
+                 copy.c_str());
+  }
+
+  const std::string tmp = path + ".tmp-" + std::to_string(::getpid());
+  ::unlink(tmp.c_str());  // left over by a writer of the same pid that did not finish
+  if (!writeNewFile(tmp, parsed.hive.serialize(hiveRootName(hive)), mode)) return false;
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  syncFolder(folder);
+  return true;
+}
+
+std::optional<RegistryHive> loadHive(Hive hive) {
+  std::string bytes;
+  switch (readFile(hiveFilePath(hive), bytes)) {
+    case ReadResult::Missing: return RegistryHive();
+    case ReadResult::Failed: return std::nullopt;
+    case ReadResult::Ok: break;
+  }
+  return RegistryHive::parse(bytes, hiveRootName(hive)).hive;
+}
+
+}  // namespace
+
+const char* hiveRootName(Hive hive) {
+  switch (hive) {
+    case Hive::CurrentUser: return "HKEY_CURRENT_USER";
+    case Hive::Users: return "HKEY_USERS";
+    case Hive::LocalMachine: return "HKEY_LOCAL_MACHINE";
+  }
+  return "HKEY_CURRENT_USER";
+}
+
+std::string hiveFilePath(Hive hive) {
+  return hiveDir(hive) + "/" + hiveRootName(hive) + ".reg";
+}
+
+bool keyExists(Hive hive, const std::string& keyPath) {
+  try {
+    const auto h = loadHive(hive);
+    return h && h->keyExists(keyPath);
+  } catch (...) {
+    return false;
+  }
+}
+
+std::optional<Value> readValue(Hive hive, const std::string& keyPath, const std::string& name) {
+  try {
+    const auto h = loadHive(hive);
+    if (!h) return std::nullopt;
+    if (const Value* v = h->findValue(keyPath, name)) return *v;
+  } catch (...) {
+  }
+  return std::nullopt;
+}
+
+bool createKey(Hive hive, const std::string& keyPath) {
+  try {
+    return modifyHive(hive, [&](RegistryHive& h, bool& changed) {
+      changed = !h.keyExists(keyPath);
+      return h.createKey(keyPath);
+    });
+  } catch (...) {
+    return false;
+  }
+}
+
+bool writeValue(Hive hive, const std::string& keyPath, const std::string& name,
+                const Value& value) {
+  try {
+    return modifyHive(hive, [&](RegistryHive& h, bool& changed) {
+      const Value* old = h.findValue(keyPath, name);
+      changed = !old || !(*old == value);
+      return h.setValue(keyPath, name, value);
+    });
+  } catch (...) {
+    return false;
+  }
+}
+
+bool deleteValue(Hive hive, const std::string& keyPath, const std::string& name) {
+  try {
+    return modifyHive(hive, [&](RegistryHive& h, bool& changed) {
+      changed = h.deleteValue(keyPath, name);
+      return true;
+    });
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace vx::reg

@@ -1,0 +1,64 @@
+#pragma once
+// The registry: three hive files in the .reg text format (RegistryHive.h).
+//
+//   HKEY_CURRENT_USER   $XDG_CONFIG_HOME/vellumdex/HKEY_CURRENT_USER.reg (~/.config/... by default)
+//   HKEY_USERS          /etc/vellumdex/HKEY_USERS.reg
+//   HKEY_LOCAL_MACHINE  /etc/vellumdex/HKEY_LOCAL_MACHINE.reg
+//
+// VELLUMDEX_REGISTRY_DIR, when set and not empty, puts all three in that one folder.
+//
+// Every call opens the hive file, does its work and lets go of it again; nothing is cached,
+// so another program's writes are seen at the next read. A write takes an exclusive lock on
+// "<hive>.lock" (waiting a bounded time for another writer), rereads the hive under the
+// lock, changes it, writes "<hive>.tmp-*", syncs it, renames it over the hive and syncs the
+// folder: concurrent writers never lose each other's values, and a crash leaves either the
+// old or the new hive, never a mixture.
+//
+// A damaged hive (lines that cannot be parsed, a wrong header, binary junk) is read as far
+// as it can be understood. The first write that replaces it first copies the original bytes
+// to "<hive>.damaged-<YYYYMMDD-HHMMSS>" beside it and says so on stderr.
+//
+// Key paths are relative to the hive root, components separated by backslashes
+// ("Software\\Vellumdex\\vxdown\\General"); leading, trailing and doubled backslashes are
+// ignored. Key and value names compare without regard to ASCII case and keep the case they
+// were first written with. The value name "" is the key's default value.
+//
+// No function throws; failures are reported by the result.
+#include "platform/RegistryHive.h"
+
+#include <optional>
+#include <string>
+
+namespace vx::reg {
+
+enum class Hive { CurrentUser, Users, LocalMachine };
+
+// "HKEY_CURRENT_USER", "HKEY_USERS" or "HKEY_LOCAL_MACHINE".
+const char* hiveRootName(Hive hive);
+
+// Full path of the hive's file (it need not exist).
+std::string hiveFilePath(Hive hive);
+
+// True when the key, or a key below it, exists. False when the hive cannot be read.
+bool keyExists(Hive hive, const std::string& keyPath);
+
+// The value, whatever its type (the caller checks it); nullopt when the hive cannot be
+// read, or the key or the value does not exist.
+std::optional<Value> readValue(Hive hive, const std::string& keyPath, const std::string& name);
+
+// Creates the key (and so the hive file and its folder) when missing. False when the hive
+// cannot be written: its folder or file is read-only (by mode bits, which count even for
+// root) or not writable for this user, the lock could not be had in time, the path holds an
+// invalid name (an empty or control character component), or an I/O error occurred.
+bool createKey(Hive hive, const std::string& keyPath);
+
+// Creates the key when missing and stores the value, replacing any value of that name.
+// False as for createKey, or when the name holds CR, LF or NUL; the hive is then unchanged.
+bool writeValue(Hive hive, const std::string& keyPath, const std::string& name,
+                const Value& value);
+
+// Removes the value. True when it was removed or did not exist; false when the hive could
+// not be written.
+bool deleteValue(Hive hive, const std::string& keyPath, const std::string& name);
+
+}  // namespace vx::reg

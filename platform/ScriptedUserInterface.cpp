@@ -1,0 +1,54 @@
+#include "platform/ScriptedUserInterface.h"
+
+namespace vx {
+
+ScriptedUserInterface::ScriptedUserInterface() : previous_(&userInterface()) {
+  setUserInterface(this);
+}
+
+ScriptedUserInterface::~ScriptedUserInterface() {
+  // The Qt interface is the default; anything else installed before us comes back.
+  setUserInterface(nullptr);
+  if (previous_ != &userInterface()) setUserInterface(previous_);
+}
+
+QStringList ScriptedUserInterface::boxTexts() const {
+  QStringList texts;
+  for (const auto& b : boxes_) texts << b.text;
+  return texts;
+}
+
+void ScriptedUserInterface::clear() {
+  boxes_.clear();
+  fileRequests_.clear();
+  help_.clear();
+}
+
+MsgResult ScriptedUserInterface::messageBox(QWidget*, const QString& text, MsgIcon icon,
+                                            MsgButtons buttons, const QString&) {
+  bool scripted = !boxAnswers_.empty();
+  MsgResult answer = MsgResult::Ok;
+  if (scripted) {
+    answer = boxAnswers_.front();
+    boxAnswers_.pop_front();
+  } else if (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) {
+    answer = MsgResult::Yes;
+  }
+  boxes_.push_back({text, icon, buttons, answer, scripted});
+  return answer;
+}
+
+std::optional<QString> ScriptedUserInterface::openFile(QWidget*, const OpenFileRequest& request) {
+  fileRequests_.push_back(request);
+  if (fileAnswers_.empty()) return std::nullopt;
+  const auto [chosen, name] = fileAnswers_.front();
+  fileAnswers_.pop_front();
+  if (!chosen) return std::nullopt;
+  return name;
+}
+
+void ScriptedUserInterface::showHelp(QWidget*, const QString& helpFile, int context) {
+  help_.push_back({helpFile, context});
+}
+
+}  // namespace vx

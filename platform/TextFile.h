@@ -1,0 +1,89 @@
+#pragma once
+// A text file handle with the runtime's semantics and the Windows sharing rules.
+//
+// Opening:  reset()   read access; the file must exist.
+//           rewrite() write access; creates the file or cuts it to zero bytes.
+//           append()  read and write access; the file must exist. Before anything is
+//                     written, a character 26 (Ctrl-Z) in the last 128 bytes cuts the file
+//                     at the first such character. A 26 further up fails the open
+//                     (error 38): lines after it could never be read back.
+// Sharing:  a handle open for reading lets others read but not write; a handle open for
+//           writing lets nobody else in (an advisory flock: shared for reading, exclusive
+//           for writing, never waiting). A conflict fails with error 32, the sharing
+//           violation, like the same open on Windows would.
+// Reading:  a line ends at CR; an LF right after the CR belongs to the line end, an LF alone
+//           is data. Character 26 ends the file, as does its physical end.
+// Writing:  lines are buffered and written at close(), which also syncs the data to disk,
+//           so that a line is durable once close() has returned.
+//
+// Every failure throws IoError. The destructor closes silently; call close() to learn
+// whether buffered output reached the disk.
+#include "platform/IoError.h"
+
+#include <cstddef>
+#include <sys/types.h>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vx {
+
+class TextFile {
+ public:
+  TextFile() = default;
+  explicit TextFile(std::string path) : path_(std::move(path)) {}
+  ~TextFile();
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+
+  // Binds the handle to a path; closes it first if it is open.
+  void assign(std::string path);
+  const std::string& path() const { return path_; }
+
+  void reset();
+  void rewrite();
+  void append();
+  // Flushes buffered output, syncs it and releases the file. A closed handle stays closed.
+  void close();
+  bool isOpen() const { return fd_ >= 0; }
+
+  // Reading (handle opened by reset()).
+  bool eof();
+  // Skips every character from 0 to 32 except 26, then tells whether the end is reached.
+  bool seekEof();
+  // Reads up to the line end and steps over it.
+  std::string readLine();
+  // As readLine(), without keeping the text.
+  void skipLine();
+
+  // Writing (handle opened by rewrite() or append()).
+  // True when what is written next starts a line of its own: the file is empty or its
+  // last line is ended by CR or CR LF.
+  bool atLineStart();
+  void write(std::string_view text);
+  void writeLine(std::string_view text);
+
+ private:
+  enum class Mode { Closed, Read, Write };
+  void open(int flags, bool exclusive, bool truncate);
+  void requireMode(Mode m) const;
+  bool fill();          // reads the next chunk; false at the physical end
+  void cutAtCtrlZ();
+  void flushBuffer();
+  [[noreturn]] void fail(int err) const;
+
+  std::string path_;
+  int fd_ = -1;
+  Mode mode_ = Mode::Closed;
+  bool created_ = false;    // this open created the file: its folder needs a sync too
+  bool ctrlZ_ = false;      // a character 26 was reached: the file ends here
+  std::vector<char> buf_;
+  std::size_t pos_ = 0;     // next unread byte in buf_
+  std::size_t end_ = 0;     // bytes valid in buf_
+  std::size_t ctrlZAt_ = 0; // position of the next 26 in buf_ (end_ when none)
+  std::string out_;         // pending output
+  off_t appendOrigin_ = -1;
+  int writeError_ = 0;           // errno of a failed write before close()  // size of the file when append() opened it
+};
+
+}  // namespace vx

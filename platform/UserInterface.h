@@ -1,0 +1,59 @@
+#pragma once
+// The one door through which the program shows message boxes, the file-open dialog and
+// help. Nothing else in the program calls QMessageBox or QFileDialog: the Qt implementation
+// shows the real thing, and tests install a scripted implementation that answers from a
+// queue and records every box it was asked to show.
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QWidget;
+
+namespace vx {
+
+enum class MsgIcon { None, Information, Warning, Error, Confirmation };
+enum class MsgButtons { Ok, YesNo, OkCancel, YesNoCancel };
+enum class MsgResult { Ok, Cancel, Yes, No };
+
+// What a file-open dialog is asked to do; the flags are the rules the caller wants the
+// dialog to enforce before it accepts a name.
+struct OpenFileRequest {
+  QString title;
+  // Filter entries as "Description|pattern;pattern", in order.
+  QStringList filters;
+  QString initialPath;
+  bool hideReadOnly = false;     // no "open as read-only" check box
+  bool pathMustExist = false;    // the folder of the chosen name must exist
+  bool createPrompt = false;     // ask before a name that does not exist is accepted
+  bool noReadOnlyReturn = false; // refuse files that are read-only
+};
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+
+  // Shows a modal message box and returns the button chosen. Caption empty means the
+  // application's display name.
+  virtual MsgResult messageBox(QWidget* parent, const QString& text, MsgIcon icon,
+                               MsgButtons buttons, const QString& caption = QString()) = 0;
+
+  // Shows the file-open dialog; nullopt when the user cancels.
+  virtual std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request) = 0;
+
+  // Shows the help topic `context` of the help file `helpFile` (see HelpFiles.h).
+  virtual void showHelp(QWidget* parent, const QString& helpFile, int context) = 0;
+};
+
+// The process-wide interface. Until something is installed, the Qt implementation is used.
+// The caller of setUserInterface keeps ownership and must reset it (nullptr) before the
+// object dies.
+UserInterface& userInterface();
+void setUserInterface(UserInterface* ui);
+
+// Shorthands used all over the program.
+inline void showMessage(QWidget* parent, const QString& text) {
+  userInterface().messageBox(parent, text, MsgIcon::None, MsgButtons::Ok);
+}
+
+}  // namespace vx

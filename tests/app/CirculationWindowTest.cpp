@@ -1,0 +1,417 @@
+// The circulation window, driven like a librarian drives it: simulated keys on the real
+// window (offscreen), with its message boxes and file dialog answered by a script.
+#include "app/FVXSysDn.h"
+#include "app/VXMemo.h"
+#include "platform/FileSystem.h"
+#include "platform/HelpFiles.h"
+#include "platform/Registry.h"
+#include "platform/ScriptedUserInterface.h"
+#include "tests/support/TempDir.h"
+#include "vxcomp/animated/VXAnimate.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace vx;
+using vxtest::readAll;
+using vxtest::TempDir;
+using vxtest::writeAll;
+
+namespace {
+
+const std::string kProgram = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
+const std::string kGeneralKey = "Software\\Vellumdex\\" + kProgram + "\\General";
+const std::string kPlacementKey = "Software\\Vellumdex\\" + kProgram + "\\FVXSysDn";
+
+class CirculationWindow : public ::testing::Test {
+ protected:
+  void SetUp() override { help::setApplicationHelpFile("sys_down.hlp"); }
+
+  void storeLocation(const std::string& path) {
+    ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, kGeneralKey, "FileLocation", reg::Value::sz(path)));
+  }
+  std::optional<std::string> storedLocation() {
+    auto v = reg::readValue(reg::Hive::CurrentUser, kGeneralKey, "FileLocation");
+    if (!v) return std::nullopt;
+    return v->text;
+  }
+
+  // Starts the program's window and gives it the keyboard, as the desktop would.
+  std::unique_ptr<TFVXSysDn> start() {
+    auto w = std::make_unique<TFVXSysDn>();
+    w->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    return w;
+  }
+  std::unique_ptr<TFVXSysDn> startWithWorkfile(const std::string& contents = "") {
+    writeAll(workfile, contents);
+    storeLocation(workfile);
+    auto w = start();
+    EXPECT_TRUE(w->fileOpened());
+    return w;
+  }
+
+  void scan(QLineEdit* field, const QString& barcode) {
+    field->selectAll();
+    QTest::keyClicks(field, barcode);
+    QTest::keyClick(field, Qt::Key_Return);
+  }
+
+  static QColor colourOf(QLineEdit* e) { return e->palette().color(QPalette::Base); }
+
+  TempDir dir;
+  ScriptedUserInterface ui;
+  std::string workfile = dir.file("desk.csv");
+};
+
+}  // namespace
+
+TEST_F(CirculationWindow, StartsWithoutAWorkfileWhenNoneIsStored) {
+  auto w = start();
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].text, "You must assign a file before you try to save any information!");
+  EXPECT_EQ(ui.boxes()[0].icon, MsgIcon::None);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->windowTitle(), "Vellumdex System Down");
+  EXPECT_FALSE(w->fileOpened());
+  EXPECT_TRUE(w->activeFileName().isEmpty());
+  EXPECT_TRUE(w->eBorrower()->isReadOnly());
+  EXPECT_TRUE(w->eItem()->isReadOnly());
+  EXPECT_FALSE(w->btDone()->isEnabled());
+  EXPECT_EQ(colourOf(w->eBorrower()), TFVXSysDn::buttonFaceColour());
+  EXPECT_EQ(w->statusPanelText(0), "No work file assigned");
+
+  // Typing and Enter change nothing, and the pictures stay hidden.
+  scan(w->eBorrower(), "1001");
+  EXPECT_EQ(w->eBorrower()->text(), "");
+  EXPECT_TRUE(w->eItem()->isReadOnly());
+  EXPECT_FALSE(w->BCBmp1()->isVisible());
+
+  // F2 makes the borrower field writable, but Enter still does nothing without a file.
+  QTest::keyClick(w.get(), Qt::Key_F2);
+  EXPECT_FALSE(w->eBorrower()->isReadOnly());
+  EXPECT_EQ(colourOf(w->eBorrower()), TFVXSysDn::windowColour());
+  scan(w->eBorrower(), "1001");
+  EXPECT_TRUE(w->eItem()->isReadOnly());
+  EXPECT_FALSE(w->BCBmp1()->isVisible());
+}
+
+TEST_F(CirculationWindow, OffersToCreateAMissingStoredWorkfile) {
+  storeLocation(workfile);
+  ui.answerNextBox(MsgResult::Yes);
+  auto w = start();
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].text, QString::fromStdString("Unable to find " + workfile +
+                                                       ". Would you like to create it now?"));
+  EXPECT_EQ(ui.boxes()[0].icon, MsgIcon::Information);
+  EXPECT_EQ(ui.boxes()[0].buttons, MsgButtons::YesNo);
+  EXPECT_TRUE(fs::fileExists(workfile));
+  EXPECT_EQ(readAll(workfile), "");
+  EXPECT_TRUE(w->fileOpened());
+  EXPECT_EQ(w->activeFileName().toStdString(), workfile);
+  EXPECT_EQ(w->statusPanelText(0).toStdString(), workfile);
+  EXPECT_EQ(w->statusPanelText(1), "");  // counts appear with the first refresh
+  EXPECT_FALSE(w->eBorrower()->isReadOnly());
+  EXPECT_TRUE(w->btDone()->isEnabled());
+}
+
+TEST_F(CirculationWindow, AnsweringNoOrAnInvalidFileLeavesNoWorkfile) {
+  storeLocation(workfile);
+  ui.answerNextBox(MsgResult::No);
+  {
+    auto w = start();
+    EXPECT_FALSE(w->fileOpened());
+    EXPECT_FALSE(fs::fileExists(workfile));
+    EXPECT_EQ(w->statusPanelText(0), "No work file assigned");
+  }
+  ui.clear();
+  writeAll(workfile, "not a workfile\r\n");
+  auto w = start();
+  EXPECT_TRUE(ui.boxes().empty());  // an existing file that fails is not asked about
+  EXPECT_FALSE(w->fileOpened());
+  EXPECT_TRUE(w->activeFileName().isEmpty());
+}
+
+TEST_F(CirculationWindow, RecordsABorrowersItemsLineByLine) {
+  auto w = startWithWorkfile("1002,7777\r\n1001,3003\r\n");
+  EXPECT_TRUE(ui.boxes().empty());
+  EXPECT_EQ(w->fileLength(), 2);
+  ASSERT_TRUE(w->eBorrower()->hasFocus());
+  EXPECT_TRUE(w->BCBmp1()->isVisible());
+  EXPECT_TRUE(w->BCBmp1()->play());
+  EXPECT_EQ(colourOf(w->eBorrower()), QColor(Qt::white));
+
+  // An empty or blank borrower: Enter changes nothing.
+  scan(w->eBorrower(), "   ");
+  EXPECT_TRUE(w->eItem()->isReadOnly());
+  EXPECT_TRUE(w->eBorrower()->hasFocus());
+
+  scan(w->eBorrower(), " 1001 ");
+  EXPECT_TRUE(w->eItem()->hasFocus());
+  EXPECT_TRUE(w->eBorrower()->isReadOnly());
+  EXPECT_FALSE(w->eItem()->isReadOnly());
+  EXPECT_EQ(colourOf(w->eBorrower()), TFVXSysDn::buttonFaceColour());
+  EXPECT_EQ(colourOf(w->eItem()), QColor(Qt::white));
+  EXPECT_FALSE(w->BCBmp1()->isVisible());
+  EXPECT_TRUE(w->BCBmp2()->isVisible());
+  // Leaving the borrower field listed the borrower's items.
+  EXPECT_EQ(w->mItems()->lines(), QStringList{"3003"});
+  EXPECT_EQ(w->statusPanelText(1), "Total: 2");
+  EXPECT_EQ(w->statusPanelText(2), "Current: 1");
+
+  scan(w->eItem(), "2002 ");
+  EXPECT_EQ(readAll(workfile), "1002,7777\r\n1001,3003\r\n1001,2002\r\n");
+  EXPECT_EQ(w->eItem()->text(), "2002 ");
+  EXPECT_EQ(w->eItem()->selectedText(), "2002 ");
+  EXPECT_EQ(w->statusPanelText(1), "Total: 3");
+  EXPECT_EQ(w->statusPanelText(2), "Current: 2");
+
+  // The same item again is recorded again; the next scan replaces the selected text.
+  QTest::keyClick(w->eItem(), Qt::Key_Return);
+  QTest::keyClicks(w->eItem(), "2004");
+  QTest::keyClick(w->eItem(), Qt::Key_Enter);  // the keypad's Enter works too
+  EXPECT_EQ(readAll(workfile), "1002,7777\r\n1001,3003\r\n1001,2002\r\n1001,2002\r\n1001,2004\r\n");
+  EXPECT_EQ(w->mItems()->lines(), (QStringList{"3003", "2002", "2002", "2004"}));
+  EXPECT_EQ(w->statusPanelText(2), "Current: 4");
+  EXPECT_EQ(w->fileLength(), 5);
+  EXPECT_TRUE(ui.boxes().empty());
+}
+
+TEST_F(CirculationWindow, DoneEndsTheBorrowerAndLeavingFieldsSetsTheirColours) {
+  auto w = startWithWorkfile();
+  scan(w->eBorrower(), "1001");
+  scan(w->eItem(), "2002");
+
+  // Clicking into the item list leaves the item field: button-face colour, still writable.
+  w->mItems()->setFocus(Qt::MouseFocusReason);
+  EXPECT_EQ(colourOf(w->eItem()), TFVXSysDn::buttonFaceColour());
+  EXPECT_FALSE(w->eItem()->isReadOnly());
+  EXPECT_FALSE(w->BCBmp2()->isVisible());
+
+  QTest::mouseClick(w->btDone(), Qt::LeftButton);
+  EXPECT_TRUE(w->eBorrower()->hasFocus());
+  EXPECT_FALSE(w->eBorrower()->isReadOnly());
+  EXPECT_TRUE(w->eItem()->isReadOnly());
+  EXPECT_EQ(w->eItem()->text(), "");
+  EXPECT_EQ(w->eBorrower()->text(), "1001");
+  EXPECT_EQ(w->eBorrower()->selectedText(), "1001");
+
+  // F2 from the item field does the same.
+  scan(w->eBorrower(), "1002");
+  ASSERT_TRUE(w->eItem()->hasFocus());
+  QTest::keyClick(w->eItem(), Qt::Key_F2);
+  EXPECT_TRUE(w->eBorrower()->hasFocus());
+  EXPECT_TRUE(w->eItem()->isReadOnly());
+  EXPECT_FALSE(w->BCBmp2()->isVisible());
+
+  // Leaving the writable borrower field refreshes the list for its text.
+  w->eBorrower()->setText("1001");
+  w->mItems()->setFocus(Qt::MouseFocusReason);
+  EXPECT_EQ(w->mItems()->lines(), QStringList{"2002"});
+  EXPECT_EQ(w->statusPanelText(2), "Current: 1");
+}
+
+TEST_F(CirculationWindow, AWriteThatKeepsFailingIsReportedAndTheScanKept) {
+  auto w = startWithWorkfile();
+  scan(w->eBorrower(), "1001");
+  ASSERT_TRUE(fs::setReadOnly(workfile, true));
+  scan(w->eItem(), "2002");
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].text, "Unable to write to the file");
+  EXPECT_EQ(readAll(workfile), "");
+  EXPECT_EQ(w->eItem()->selectedText(), "2002");
+  // Once the file can be written again, Enter records the same scan.
+  ASSERT_TRUE(fs::setReadOnly(workfile, false));
+  QTest::keyClick(w->eItem(), Qt::Key_Return);
+  EXPECT_EQ(readAll(workfile), "1001,2002\r\n");
+}
+
+TEST_F(CirculationWindow, ARefreshThatCannotReadTheFileSaysSo) {
+  auto w = startWithWorkfile("1001,2002\r\n");
+  int ready[2], release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t pid = fork();
+  if (pid == 0) {  // another program holding the workfile open for writing
+    TextFile f(workfile);
+    f.append();
+    char c = 1;
+    (void)!write(ready[1], &c, 1);
+    (void)!read(release[0], &c, 1);
+    _exit(0);
+  }
+  char c;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  QTest::keyClick(w.get(), Qt::Key_F3);
+  (void)!write(release[1], &c, 1);
+  waitpid(pid, nullptr, 0);
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].text, "Unable to complete refresh due to File Read Error!");
+  EXPECT_EQ(w->statusPanelText(1), "Total: 0");
+}
+
+TEST_F(CirculationWindow, ChoosingTheWorkfile) {
+  auto w = startWithWorkfile("1001,2002\r\n");
+  const std::string other = dir.file("other.csv");
+
+  // A new name: created, checked, remembered and counted.
+  ui.answerNextOpenFile(QString::fromStdString("  " + other + " "));
+  w->mnuOpenClick(nullptr);
+  ASSERT_EQ(ui.openFileRequests().size(), 1u);
+  const auto& request = ui.openFileRequests()[0];
+  EXPECT_EQ(request.title, "Select a workfile");
+  EXPECT_EQ(request.filters, (QStringList{"Comma Separated File (CSV)|*.CSV", "All files|*.*"}));
+  EXPECT_TRUE(request.hideReadOnly && request.pathMustExist && request.createPrompt &&
+              request.noReadOnlyReturn);
+  EXPECT_TRUE(fs::fileExists(other));
+  EXPECT_TRUE(w->fileOpened());
+  EXPECT_EQ(w->activeFileName().toStdString(), other);
+  EXPECT_EQ(w->statusPanelText(0).toStdString(), other);
+  EXPECT_EQ(w->statusPanelText(1), "Total: 0");
+  EXPECT_EQ(storedLocation(), other);
+
+  // The same file again: entry enabled, nothing written or refreshed.
+  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, kGeneralKey, "FileLocation", reg::Value::sz("marker")));
+  writeAll(other, "1001,1\r\n");
+  ui.answerNextOpenFile(QString::fromStdString(other));
+  w->mnuOpenClick(nullptr);
+  EXPECT_TRUE(w->fileOpened());
+  EXPECT_EQ(storedLocation(), "marker");
+  EXPECT_EQ(w->statusPanelText(1), "Total: 0");
+  EXPECT_FALSE(w->eBorrower()->isReadOnly());
+
+  // Cancelled: no workfile, but the path is kept for the import.
+  ui.answerNextOpenFile(std::nullopt);
+  w->mnuOpenClick(nullptr);
+  EXPECT_FALSE(w->fileOpened());
+  EXPECT_EQ(w->activeFileName().toStdString(), other);
+  EXPECT_EQ(w->statusPanelText(0), "No work file assigned");
+  EXPECT_TRUE(w->eBorrower()->isReadOnly());
+
+  // A file that fails the check: no workfile either.
+  const std::string bad = dir.file("bad.csv");
+  writeAll(bad, "no comma here\r\n");
+  ui.answerNextOpenFile(QString::fromStdString(bad));
+  w->mnuOpenClick(nullptr);
+  EXPECT_FALSE(w->fileOpened());
+  EXPECT_EQ(w->activeFileName().toStdString(), other);
+}
+
+TEST_F(CirculationWindow, ExitAsksButTheCloseBoxDoesNot) {
+  auto w = startWithWorkfile();
+  ui.answerNextBox(MsgResult::No);
+  w->findChild<QAction*>("mnuClose")->trigger();
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].text, "Exit Vellumdex System Down?");
+  EXPECT_EQ(ui.boxes()[0].icon, MsgIcon::Confirmation);
+  EXPECT_TRUE(w->isVisible());
+
+  ui.answerNextBox(MsgResult::Yes);
+  w->findChild<QAction*>("mnuClose")->trigger();
+  EXPECT_FALSE(w->isVisible());
+
+  auto w2 = startWithWorkfile();
+  ui.clear();
+  EXPECT_TRUE(w2->close());
+  EXPECT_TRUE(ui.boxes().empty());
+}
+
+TEST_F(CirculationWindow, HelpOpensAtItsContextsInTheLanguagesFolder) {
+  auto w = startWithWorkfile();
+  // No language stored: the system's default, which maps to the English folder.
+  EXPECT_EQ(help::applicationHelpFile(), "ENG/sys_down.hlp");
+  QTest::keyClick(w.get(), Qt::Key_F1);
+  w->findChild<QAction*>("mnuHelptopics")->trigger();
+  ASSERT_EQ(ui.helpShown().size(), 2u);
+  EXPECT_EQ(ui.helpShown()[0].context, 1751);
+  EXPECT_EQ(ui.helpShown()[1].context, 1750);
+  EXPECT_EQ(ui.helpShown()[1].helpFile, "ENG/sys_down.hlp");
+  EXPECT_EQ(w->findChild<QAction*>("mnuHelptopics")->property("HelpContext").toInt(), 1750);
+  EXPECT_EQ(w->findChild<QAction*>("mnuImport")->property("HelpContext").toInt(), 1751);
+
+  // The topics exist as pages for every language folder.
+  for (const char* code : {"NOR", "SWE", "DAN", "ENG"})
+    for (int context : {1750, 1751})
+      EXPECT_FALSE(help::topicPath(QString(code) + "/sys_down.hlp", context, help::defaultHelpRoot()).isEmpty())
+          << code << " " << context;
+}
+
+TEST_F(CirculationWindow, TheStoredLanguageChoosesTheHelpFolder) {
+  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Language", "DefaultLanguage",
+                              reg::Value::sz("2")));
+  auto w = startWithWorkfile();
+  EXPECT_EQ(help::applicationHelpFile(), "SWE/sys_down.hlp");
+
+  // Stored with the wrong type: reported, and the help file stays as it was.
+  help::setApplicationHelpFile("sys_down.hlp");
+  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Language", "DefaultLanguage",
+                              reg::Value::fromDword(2)));
+  ui.clear();
+  auto w2 = start();
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].icon, MsgIcon::Error);
+  EXPECT_EQ(help::applicationHelpFile(), "sys_down.hlp");
+}
+
+TEST(HelpFileNames, LanguageFolderRule) {
+  EXPECT_EQ(help::helpFileForLanguage("sys_down.hlp", "NOR"), "NOR/sys_down.hlp");
+  EXPECT_EQ(help::helpFileForLanguage("/opt/help/ENG/sys_down.hlp", "DAN"), "/opt/help/DAN/sys_down.hlp");
+  EXPECT_EQ(help::helpFileForLanguage("C:\\Help\\ENG\\sys_down.hlp", "DAN"), "C:\\Help\\DAN/sys_down.hlp");
+  EXPECT_EQ(help::helpFileForLanguage("NOR/sys_down.hlp", "SWE"), "SWE/sys_down.hlp");
+  EXPECT_EQ(help::helpFileForLanguage("/opt/eng/sys_down.hlp", "SWE"), "/opt/eng/SWE/sys_down.hlp");
+  EXPECT_EQ(help::languageCodeForIndex(1), "NOR");
+  EXPECT_EQ(help::languageCodeForIndex(2), "SWE");
+  EXPECT_EQ(help::languageCodeForIndex(3), "DAN");
+  for (int other : {-2, -1, 0, 4, 5}) EXPECT_EQ(help::languageCodeForIndex(other), "ENG");
+}
+
+TEST_F(CirculationWindow, RemembersItsPlacementButIsNotCentred) {
+  {
+    auto w = startWithWorkfile();
+    EXPECT_EQ(w->pos(), TFVXSysDn::kDesignPosition);  // the layout's place, not the centre
+    w->move(40, 30);
+  }
+  auto top = reg::readValue(reg::Hive::CurrentUser, kPlacementKey, "Top");
+  auto left = reg::readValue(reg::Hive::CurrentUser, kPlacementKey, "Left");
+  ASSERT_TRUE(top && left);
+  EXPECT_EQ(top->type, reg::ValueType::Dword);
+  EXPECT_EQ(top->dword, 30u);
+  EXPECT_EQ(left->dword, 40u);
+  auto w = start();
+  EXPECT_EQ(w->pos(), QPoint(40, 30));
+}
+
+// Pictures of the three states for a person to look at, when VX_SCREENSHOT_DIR is set.
+TEST_F(CirculationWindow, ScreenshotsOfTheThreeStates) {
+  const QByteArray out = qgetenv("VX_SCREENSHOT_DIR");
+  if (out.isEmpty()) GTEST_SKIP() << "VX_SCREENSHOT_DIR not set";
+  QDir().mkpath(QString::fromLocal8Bit(out));
+  auto shot = [&](TFVXSysDn& w, const char* name) {
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.grab().save(QString::fromLocal8Bit(out) + "/" + name));
+  };
+  {
+    auto w = start();
+    shot(*w, "1-no-workfile.png");
+  }
+  auto w = startWithWorkfile("1001,3003\r\n1002,7777\r\n");
+  QTest::keyClicks(w->eBorrower(), "1001");
+  shot(*w, "2-borrower-entry.png");
+  QTest::keyClick(w->eBorrower(), Qt::Key_Return);
+  scan(w->eItem(), "03010004711");
+  scan(w->eItem(), "03010004712");
+  QTest::qWait(600);  // let the strip play to its last frame for the picture
+  shot(*w, "3-item-entry.png");
+}
