@@ -23,6 +23,6 @@ enum StringId : int {
 // Registers the texts above in the string table; safe to call more than once.
 void registerStrings();
 
-inline QString tr(StringId id) { return res::loadResString(id); }
+inline QString appText(StringId id) { return res::loadResString(id); }
 
 }  // namespace vx::app

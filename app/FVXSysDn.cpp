@@ -24,7 +24,7 @@
 #include <thread>
 
 using namespace vx;
-using vx::app::tr;
+using vx::app::appText;
 
 namespace {
 
@@ -195,7 +195,7 @@ void TFVXSysDn::findBorrowersBooks(const QString& borrower) {
   lines.reserve(qsizetype(items.size()));
   for (const auto& item : items) lines << text(item);
   ui_->mItems->setLines(lines);
-  if (!result.ok) showMessage(this, tr(app::sRefreshReadError));
+  if (!result.ok) showMessage(this, appText(app::sRefreshReadError));
 }
 
 // ---- Start-up -----------------------------------------------------------------------
@@ -209,11 +209,11 @@ void TFVXSysDn::FormCreate(QObject*) {
 
   bool usable = false;
   if (path.isEmpty()) {
-    showMessage(this, tr(app::sNoFileAssignedAtStart));
+    showMessage(this, appText(app::sNoFileAssignedAtStart));
   } else {
     usable = checkFile(path);
     if (!usable && !fs::fileExists(bytes(path))) {
-      const QString question = tr(app::sUnableToFind) + path + tr(app::sCreateItNow);
+      const QString question = appText(app::sUnableToFind) + path + appText(app::sCreateItNow);
       if (userInterface().messageBox(this, question, MsgIcon::Information, MsgButtons::YesNo) ==
           MsgResult::Yes)
         usable = CreateFile(path, true);
@@ -263,15 +263,15 @@ void TFVXSysDn::EnableMainForm(bool enabled) {
   ui_->eBorrower->setReadOnly(!enabled);
   ui_->eItem->setReadOnly(true);
   ui_->btDone->setEnabled(enabled);
-  if (!enabled) setStatusPanelText(0, tr(app::sNoWorkFileAssigned));
+  if (!enabled) setStatusPanelText(0, appText(app::sNoWorkFileAssigned));
 }
 
 void TFVXSysDn::Refresh() {
   if (!bFileOpened_) return;
   fileLength_ = GetFileLength(activeFileName_);
-  setStatusPanelText(1, tr(app::sTotal) + QString::number(fileLength_));
+  setStatusPanelText(1, appText(app::sTotal) + QString::number(fileLength_));
   findBorrowersBooks(stripped(ui_->eBorrower->text()));
-  setStatusPanelText(2, tr(app::sCurrent) + QString::number(ui_->mItems->lineCount()));
+  setStatusPanelText(2, appText(app::sCurrent) + QString::number(ui_->mItems->lineCount()));
 }
 
 // ---- Entry workflow -----------------------------------------------------------------
@@ -332,7 +332,7 @@ void TFVXSysDn::EItemKeyPress(QObject*, char& key) {
   if (written)
     Refresh();
   else
-    showMessage(this, tr(app::sUnableToWrite));
+    showMessage(this, appText(app::sUnableToWrite));
   ui_->eItem->selectAll();
   key = 0;
 }
@@ -350,8 +350,8 @@ void TFVXSysDn::btDoneClick(QObject*) {
 void TFVXSysDn::mnuOpenClick(QObject*) {
   bFileOpened_ = false;
   OpenFileRequest request;
-  request.title = tr(app::sSelectWorkfile);
-  request.filters = tr(app::sWorkfileFilter).split('|');
+  request.title = appText(app::sSelectWorkfile);
+  request.filters = appText(app::sWorkfileFilter).split('|');
   // "Description|pattern|Description|pattern" pairs up into entries.
   QStringList entries;
   for (qsizetype i = 0; i + 1 < request.filters.size(); i += 2)
@@ -381,11 +381,11 @@ void TFVXSysDn::mnuOpenClick(QObject*) {
 void TFVXSysDn::mnuImportClick(QObject*) { runImportDialog(); }
 
 void TFVXSysDn::runImportDialog() {
-  userInterface().messageBox(this, tr(app::sNotYetAvailable), MsgIcon::Information, MsgButtons::Ok);
+  userInterface().messageBox(this, appText(app::sNotYetAvailable), MsgIcon::Information, MsgButtons::Ok);
 }
 
 void TFVXSysDn::mnuCloseClick(QObject*) {
-  if (userInterface().messageBox(this, tr(app::sExitQuestion), MsgIcon::Confirmation,
+  if (userInterface().messageBox(this, appText(app::sExitQuestion), MsgIcon::Confirmation,
                                  MsgButtons::YesNo) == MsgResult::Yes)
     close();
 }
@@ -395,7 +395,7 @@ void TFVXSysDn::mnuHelptopicsClick(QObject*) { showHelpContext(kHelpContextTopic
 void TFVXSysDn::mnuAboutClick(QObject*) { showAboutBox(); }
 
 void TFVXSysDn::showAboutBox() {
-  userInterface().messageBox(this, tr(app::sAppTitle) + "\n\n" + tr(app::sNotYetAvailable),
+  userInterface().messageBox(this, appText(app::sAppTitle) + "\n\n" + appText(app::sNotYetAvailable),
                              MsgIcon::Information, MsgButtons::Ok);
 }
 

@@ -19,10 +19,8 @@ class QPushButton;
 class QLabel;
 class TVXAnimated;
 class TVXMemo;
-namespace vx {
 class TVXRegistry;
 class TVXRegFormProperties;
-}  // namespace vx
 
 namespace Ui {
 class TFVXSysDn;
@@ -81,7 +79,7 @@ class TFVXSysDn : public QMainWindow {
   TVXMemo* mItems() const;
   TVXAnimated* BCBmp1() const;
   TVXAnimated* BCBmp2() const;
-  vx::TVXRegistry* MyReg() const { return myReg_; }
+  TVXRegistry* MyReg() const { return myReg_; }
   QString statusPanelText(int panel) const;
   void setStatusPanelText(int panel, const QString& text);
 
@@ -113,8 +111,8 @@ class TFVXSysDn : public QMainWindow {
 
   std::unique_ptr<Ui::TFVXSysDn> ui_;
   QLabel* panels_[3] = {nullptr, nullptr, nullptr};
-  vx::TVXRegistry* myReg_ = nullptr;
-  vx::TVXRegFormProperties* vxrfp_ = nullptr;
+  TVXRegistry* myReg_ = nullptr;
+  TVXRegFormProperties* vxrfp_ = nullptr;
   vx::TextFile file_;  // the window's text-file handle; bound anew by each operation
 
   QString activeFileName_;

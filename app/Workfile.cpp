@@ -2,6 +2,8 @@
 
 #include "platform/FileSystem.h"
 
+#include <string_view>
+
 namespace vx::workfile {
 
 std::string strip(const std::string& text) {
@@ -104,14 +106,20 @@ ListResult findBorrowersBooks(const std::string& path, const std::string& borrow
   try {
     TextFile file(path);
     file.reset();
-    std::string line, field;
+    std::string line;
     while (!file.seekEof()) {
-      line = file.readLine();
-      getFirstString(line, field);
-      if (field == borrower) {
-        getFirstString(line, field);
-        items.push_back(field);
+      file.readLine(line);
+      // The first split gives the borrower, the second the item: done in place, as the
+      // file may hold a hundred thousand lines and only a few are this borrower's.
+      const std::string_view view(line);
+      const auto comma = view.find(kSeparator);
+      if (view.substr(0, comma) != borrower) continue;
+      if (comma == std::string_view::npos) {
+        items.emplace_back();
+        continue;
       }
+      const auto rest = view.substr(comma + 1);
+      items.emplace_back(rest.substr(0, rest.find(kSeparator)));
     }
     file.close();
   } catch (const IoError&) {

@@ -33,6 +33,7 @@ int windowsErrorFromErrno(int err, const std::string& path) {
     case ETXTBSY: return winerr::AccessDenied;
     case EWOULDBLOCK: return winerr::SharingViolation;
     case ENOSPC:
+    case EFBIG:
     case EDQUOT: return winerr::DiskFull;
     case EMFILE:
     case ENFILE: return winerr::TooManyOpenFiles;

@@ -123,11 +123,13 @@ bool syncFolder(const std::string& folder) {
   return fd.valid() && ::fsync(fd.get()) == 0;
 }
 
-// Writes `bytes` to a new file `path` (which must not exist) and syncs it.
+// Writes `bytes` to a new file `path` (which must not exist) with exactly `mode` (not cut
+// down by the umask, so a replaced hive keeps the permissions it had) and syncs it.
 bool writeNewFile(const std::string& path, const std::string& bytes, mode_t mode) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
   if (!fd.valid()) return false;
-  const bool ok = writeAllFd(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.close();
+  const bool ok = ::fchmod(fd.get(), mode) == 0 && writeAllFd(fd.get(), bytes) &&
+                  ::fsync(fd.get()) == 0 && fd.close();
   if (!ok) ::unlink(path.c_str());
   return ok;
 }

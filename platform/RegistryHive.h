@@ -50,10 +50,12 @@ class RegistryHive {
   struct NamedValue {
     std::string name;  // "" is the key's default value (written @=)
     Value value;
+    bool operator==(const NamedValue&) const = default;
   };
   struct Key {
     std::string path;  // relative to the hive root, components joined by '\'; "" is the root
     std::vector<NamedValue> values;
+    bool operator==(const Key&) const = default;
   };
   struct ParseResult;
 

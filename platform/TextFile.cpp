@@ -18,16 +18,18 @@ constexpr char kCtrlZ = 26;
 constexpr std::size_t kCtrlZWindow = 128;
 }  // namespace
 
-TextFile::~TextFile() {
+TextFile::~TextFile() { closeQuietly(); }
+
+void TextFile::closeQuietly() noexcept {
   try {
     close();
   } catch (const IoError&) {
-    // A destructor cannot report; callers that care call close() themselves.
+    // Callers that need to know call close() themselves.
   }
 }
 
 void TextFile::assign(std::string path) {
-  close();
+  closeQuietly();
   path_ = std::move(path);
 }
 
@@ -191,10 +193,15 @@ bool TextFile::eof() {
 bool TextFile::seekEof() {
   requireMode(Mode::Read);
   for (;;) {
-    if (eof()) return true;
-    unsigned char c = static_cast<unsigned char>(buf_[pos_]);
-    if (c > 32) return false;
-    ++pos_;
+    if (pos_ >= end_ && !fill()) return true;
+    // Blanks and control characters up to the 26 that ends the file, or the chunk's end.
+    const std::size_t stop = ctrlZAt_;
+    while (pos_ < stop && static_cast<unsigned char>(buf_[pos_]) <= 32) ++pos_;
+    if (pos_ < stop) return false;
+    if (stop < end_) {
+      ctrlZ_ = true;
+      return true;
+    }
   }
 }
 
@@ -217,10 +224,16 @@ void TextFile::skipLine() {
 }
 
 std::string TextFile::readLine() {
-  requireMode(Mode::Read);
   std::string line;
+  readLine(line);
+  return line;
+}
+
+void TextFile::readLine(std::string& line) {
+  requireMode(Mode::Read);
+  line.clear();
   for (;;) {
-    if (eof()) return line;
+    if (eof()) return;
     const char* from = buf_.data() + pos_;
     std::size_t limit = ctrlZAt_ - pos_;
     const void* cr = std::memchr(from, '\r', limit);
@@ -230,7 +243,7 @@ std::string TextFile::readLine() {
     if (cr) {
       ++pos_;
       if (!eof() && buf_[pos_] == '\n') ++pos_;
-      return line;
+      return;
     }
   }
 }

@@ -36,7 +36,7 @@ class TextFile {
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
 
-  // Binds the handle to a path; closes it first if it is open.
+  // Binds the handle to a path; closes it first (quietly) if it is open.
   void assign(std::string path);
   const std::string& path() const { return path_; }
 
@@ -46,6 +46,9 @@ class TextFile {
   // Flushes buffered output, syncs it and releases the file. A closed handle stays closed.
   void close();
   bool isOpen() const { return fd_ >= 0; }
+  // As close(), for the error paths: a failure is not reported (what this handle appended
+  // is still cut back).
+  void closeQuietly() noexcept;
 
   // Reading (handle opened by reset()).
   bool eof();
@@ -53,6 +56,8 @@ class TextFile {
   bool seekEof();
   // Reads up to the line end and steps over it.
   std::string readLine();
+  // As readLine(), into `line` (whose storage is reused).
+  void readLine(std::string& line);
   // As readLine(), without keeping the text.
   void skipLine();
 

@@ -6,6 +6,7 @@
 #include "platform/HelpFiles.h"
 #include "platform/Registry.h"
 #include "platform/ScriptedUserInterface.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/TempDir.h"
 #include "vxcomp/animated/VXAnimate.h"
 
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -31,19 +33,21 @@ using vxtest::writeAll;
 
 namespace {
 
-const std::string kProgram = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
-const std::string kGeneralKey = "Software\\Vellumdex\\" + kProgram + "\\General";
-const std::string kPlacementKey = "Software\\Vellumdex\\" + kProgram + "\\FVXSysDn";
+// The settings live under the running program's name: this test executable's.
+std::string programKey(const char* section) {
+  return "Software\\Vellumdex\\" +
+         QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString() + "\\" + section;
+}
 
 class CirculationWindow : public ::testing::Test {
  protected:
   void SetUp() override { help::setApplicationHelpFile("sys_down.hlp"); }
 
   void storeLocation(const std::string& path) {
-    ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, kGeneralKey, "FileLocation", reg::Value::sz(path)));
+    ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, programKey("General"), "FileLocation", reg::Value::sz(path)));
   }
   std::optional<std::string> storedLocation() {
-    auto v = reg::readValue(reg::Hive::CurrentUser, kGeneralKey, "FileLocation");
+    auto v = reg::readValue(reg::Hive::CurrentUser, programKey("General"), "FileLocation");
     if (!v) return std::nullopt;
     return v->text;
   }
@@ -283,7 +287,7 @@ TEST_F(CirculationWindow, ChoosingTheWorkfile) {
   EXPECT_EQ(storedLocation(), other);
 
   // The same file again: entry enabled, nothing written or refreshed.
-  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, kGeneralKey, "FileLocation", reg::Value::sz("marker")));
+  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, programKey("General"), "FileLocation", reg::Value::sz("marker")));
   writeAll(other, "1001,1\r\n");
   ui.answerNextOpenFile(QString::fromStdString(other));
   w->mnuOpenClick(nullptr);
@@ -380,11 +384,15 @@ TEST(HelpFileNames, LanguageFolderRule) {
 TEST_F(CirculationWindow, RemembersItsPlacementButIsNotCentred) {
   {
     auto w = startWithWorkfile();
-    EXPECT_EQ(w->pos(), TFVXSysDn::kDesignPosition);  // the layout's place, not the centre
+    // The layout's place, not the centre; pulled in only as far as the screen needs.
+    const QRect screen = w->screen()->geometry();
+    const QPoint expected(std::min(TFVXSysDn::kDesignPosition.x(), screen.width() - w->width()),
+                          std::min(TFVXSysDn::kDesignPosition.y(), screen.height() - w->height()));
+    EXPECT_EQ(w->pos(), expected);
     w->move(40, 30);
   }
-  auto top = reg::readValue(reg::Hive::CurrentUser, kPlacementKey, "Top");
-  auto left = reg::readValue(reg::Hive::CurrentUser, kPlacementKey, "Left");
+  auto top = reg::readValue(reg::Hive::CurrentUser, programKey("FVXSysDn"), "Top");
+  auto left = reg::readValue(reg::Hive::CurrentUser, programKey("FVXSysDn"), "Left");
   ASSERT_TRUE(top && left);
   EXPECT_EQ(top->type, reg::ValueType::Dword);
   EXPECT_EQ(top->dword, 30u);

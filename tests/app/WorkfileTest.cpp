@@ -193,7 +193,7 @@ TEST(WorkfileAppend, NeverJoinsTheNewRecordToAnOpenLastLine) {
   TempDir dir;
   TextFile handle;
   const auto path = dir.file("w.csv");
-  for (const std::string& before : {"1001,2002", "1001,2002\n"}) {
+  for (const std::string before : {"1001,2002", "1001,2002\n"}) {
     writeAll(path, before);
     ASSERT_TRUE(writeToFile(handle, path, "1001,2003"));
     EXPECT_EQ(readAll(path), before + "\r\n1001,2003\r\n");

@@ -21,11 +21,11 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 #include <QString>
 
 #include <string>
 
-class QWidget;
 
 class TVXReg : public QObject {
   Q_OBJECT

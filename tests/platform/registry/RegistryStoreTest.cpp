@@ -116,6 +116,16 @@ TEST(RegistryStore, EveryValueTypeRoundTripsThroughTheFile) {
   ASSERT_TRUE(reg::writeValue(Hive::LocalMachine, kKey, "Text", Value::sz("machine")));
   EXPECT_EQ(reg::readValue(Hive::CurrentUser, kKey, "Text")->text, "C:\\loans\\\"day\".txt");
 
+  // A rewritten hive keeps its permissions, whatever the umask.
+  const std::string machine = reg::hiveFilePath(Hive::LocalMachine);
+  chmod(machine.c_str(), 0644);
+  const mode_t oldMask = umask(077);
+  ASSERT_TRUE(reg::writeValue(Hive::LocalMachine, kKey, "Text", Value::sz("again")));
+  umask(oldMask);
+  struct stat st {};
+  ASSERT_EQ(stat(machine.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+
   EXPECT_TRUE(reg::deleteValue(Hive::CurrentUser, kKey, "COUNT"));
   EXPECT_FALSE(reg::readValue(Hive::CurrentUser, kKey, "Count"));
   EXPECT_TRUE(reg::deleteValue(Hive::CurrentUser, kKey, "Count"));  // already gone
