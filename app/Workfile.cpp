@@ -53,17 +53,82 @@ CheckResult checkFile(const std::string& path) {
   return result;
 }
 
+namespace {
+
+// What a reader learnt from the file the last time: the bytes up to its last complete line
+// (the checkpoint) and what they held. When the file still starts with those very bytes,
+// the next read starts at the checkpoint: the desk's workfile only grows between scans, and
+// a scan then reads only the lines that came since, plus one comparison of raw bytes.
+// Anything else (another file, a rewritten or cut file) fails the comparison and is read
+// from the start. The comparison is of content, not of sizes or times, so nothing another
+// program does to the file can make a reader miss it.
+struct ReadCache {
+  std::string path;
+  std::string prefix;  // the file's bytes before the checkpoint
+  bool valid = false;
+
+  // Positions `file` at the checkpoint when the file still starts with the cached bytes;
+  // else forgets them and leaves `file` at the start.
+  bool resume(TextFile& file, const std::string& p) {
+    if (valid && path == p && file.startsWith(prefix)) {
+      file.seek(off_t(prefix.size()));
+      return true;
+    }
+    valid = false;
+    prefix.clear();
+    path = p;
+    return false;
+  }
+  // Takes the bytes up to the new checkpoint into the cache.
+  void advance(TextFile& file, off_t checkpoint) {
+    prefix += file.readRaw(off_t(prefix.size()), checkpoint);
+    valid = prefix.size() == std::size_t(checkpoint);
+  }
+};
+
+struct CountCache : ReadCache {
+  int count = 0;
+};
+
+struct ListCache : ReadCache {
+  std::string borrower;
+  std::vector<std::string> items;
+};
+
+CountCache& countCache() {
+  static CountCache cache;
+  return cache;
+}
+
+ListCache& listCache() {
+  static ListCache cache;
+  return cache;
+}
+
+}  // namespace
+
 int getFileLength(const std::string& path) {
+  CountCache& cache = countCache();
   int count = 0;
   try {
     TextFile file(path);
     file.reset();
+    if (cache.resume(file, path)) count = cache.count;
+    off_t checkpoint = file.position();
+    int atCheckpoint = count;
     while (!file.seekEof()) {
       ++count;
       file.skipLine();
+      if (file.lastLineEnded()) {
+        checkpoint = file.position();
+        atCheckpoint = count;
+      }
     }
+    cache.advance(file, checkpoint);
+    cache.count = atCheckpoint;
     file.close();
   } catch (const IoError&) {
+    cache.valid = false;
   }
   return count;
 }
@@ -103,9 +168,16 @@ void getFirstString(std::string& line, std::string& first) {
 ListResult findBorrowersBooks(const std::string& path, const std::string& borrower,
                               std::vector<std::string>& items) {
   if (!fs::fileExists(path)) return {};
+  ListCache& cache = listCache();
+  std::vector<std::string> found;
   try {
     TextFile file(path);
     file.reset();
+    if (cache.borrower != borrower) cache.valid = false;
+    if (cache.resume(file, path)) found = cache.items;
+    cache.borrower = borrower;
+    off_t checkpoint = file.position();
+    std::size_t atCheckpoint = found.size();
     std::string line;
     while (!file.seekEof()) {
       file.readLine(line);
@@ -113,18 +185,28 @@ ListResult findBorrowersBooks(const std::string& path, const std::string& borrow
       // file may hold a hundred thousand lines and only a few are this borrower's.
       const std::string_view view(line);
       const auto comma = view.find(kSeparator);
-      if (view.substr(0, comma) != borrower) continue;
-      if (comma == std::string_view::npos) {
-        items.emplace_back();
-        continue;
+      if (view.substr(0, comma) == borrower) {
+        if (comma == std::string_view::npos) {
+          found.emplace_back();
+        } else {
+          const auto rest = view.substr(comma + 1);
+          found.emplace_back(rest.substr(0, rest.find(kSeparator)));
+        }
       }
-      const auto rest = view.substr(comma + 1);
-      items.emplace_back(rest.substr(0, rest.find(kSeparator)));
+      if (file.lastLineEnded()) {
+        checkpoint = file.position();
+        atCheckpoint = found.size();
+      }
     }
+    cache.advance(file, checkpoint);
+    cache.items.assign(found.begin(), found.begin() + std::ptrdiff_t(atCheckpoint));
     file.close();
   } catch (const IoError&) {
+    cache.valid = false;
+    items.insert(items.end(), found.begin(), found.end());
     return {false};
   }
+  items.insert(items.end(), found.begin(), found.end());
   return {};
 }
 

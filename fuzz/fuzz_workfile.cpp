@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -61,23 +63,49 @@ void writeFile(const std::string& path, const uint8_t* data, size_t size) {
   std::fclose(f);
 }
 
+void appendFile(const std::string& path, const uint8_t* data, size_t size) {
+  FILE* f = std::fopen(path.c_str(), "ab");
+  if (!f) std::abort();
+  if (size) std::fwrite(data, 1, size, f);
+  std::fclose(f);
+}
+
+// The readers against the model, for the file as it now holds `bytes`.
+void expectModel(const std::string& path, const std::string& bytes) {
+  const Model model = readModel(bytes);
+  if (vx::workfile::getFileLength(path) != model.count) std::abort();
+  if (model.records.empty()) return;
+  // The first and the last record's borrowers: the last one's items change most.
+  for (const std::string* borrower : {&model.records.front().first, &model.records.back().first}) {
+    std::vector<std::string> expected, got;
+    for (const auto& [b, item] : model.records)
+      if (b == *borrower) expected.push_back(item);
+    if (!vx::workfile::findBorrowersBooks(path, *borrower, got).ok || got != expected) std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = scratchPath();
   const std::string bytes(reinterpret_cast<const char*>(data), size);
+
+  // Half the input first, then the rest appended by "another program": the readers resume
+  // from what they read before and must agree with a reading from scratch.
+  const size_t half = size / 2;
+  writeFile(path, data, half);
+  expectModel(path, bytes.substr(0, half));
+  appendFile(path, data + half, size - half);
+  expectModel(path, bytes);
+  // The same length rewritten in place with other bytes must not be taken for the old file.
+  std::string changed = bytes;
+  for (char& c : changed) c = c == ',' ? ';' : (c == ';' ? ',' : c);
+  writeFile(path, reinterpret_cast<const uint8_t*>(changed.data()), changed.size());
+  expectModel(path, changed);
   writeFile(path, data, size);
 
   const Model model = readModel(bytes);
-  if (vx::workfile::getFileLength(path) != model.count) std::abort();
-  if (!model.records.empty()) {
-    const std::string& borrower = model.records.front().first;
-    std::vector<std::string> expected, got;
-    for (const auto& [b, item] : model.records)
-      if (b == borrower) expected.push_back(item);
-    if (!vx::workfile::findBorrowersBooks(path, borrower, got).ok || got != expected) std::abort();
-  }
-
+  expectModel(path, bytes);
   // The check's appending test may cut a trailing 26; what was readable stays readable.
   (void)vx::workfile::checkFile(path);
   if (vx::workfile::getFileLength(path) != model.count) std::abort();
@@ -85,7 +113,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An appended record is read back as the last one, unless the file refuses it.
   vx::TextFile handle;
   if (vx::workfile::writeToFile(handle, path, "B,I")) {
-    if (vx::workfile::getFileLength(path) < model.count + 1) std::abort();
+    std::ifstream in(path, std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (readModel(after).count != model.count + 1 || readModel(after).records.back() != std::pair<std::string, std::string>("B", "I"))
+      std::abort();
+    expectModel(path, after);
   }
   return 0;
 }

@@ -68,6 +68,8 @@ void TextFile::open(int flags, bool exclusive, bool truncate) {
   mode_ = writing ? Mode::Write : Mode::Read;
   ctrlZ_ = false;
   pos_ = end_ = ctrlZAt_ = 0;
+  bufOffset_ = 0;
+  lastLineEnded_ = false;
   appendOrigin_ = -1;
   writeError_ = 0;
   out_.clear();
@@ -172,6 +174,7 @@ bool TextFile::fill() {
       if (errno == EINTR) continue;
       fail(errno);
     }
+    bufOffset_ += off_t(end_);
     pos_ = 0;
     end_ = std::size_t(n);
     const void* z = std::memchr(buf_.data(), kCtrlZ, end_);
@@ -207,6 +210,7 @@ bool TextFile::seekEof() {
 
 void TextFile::skipLine() {
   requireMode(Mode::Read);
+  lastLineEnded_ = false;
   for (;;) {
     if (eof()) return;
     // The line runs to the next CR, or to the 26 that ends the file, within this chunk.
@@ -218,6 +222,7 @@ void TextFile::skipLine() {
       continue;
     }
     pos_ += std::size_t(static_cast<const char*>(cr) - from) + 1;
+    lastLineEnded_ = true;
     if (!eof() && buf_[pos_] == '\n') ++pos_;
     return;
   }
@@ -232,6 +237,7 @@ std::string TextFile::readLine() {
 void TextFile::readLine(std::string& line) {
   requireMode(Mode::Read);
   line.clear();
+  lastLineEnded_ = false;
   for (;;) {
     if (eof()) return;
     const char* from = buf_.data() + pos_;
@@ -242,10 +248,52 @@ void TextFile::readLine(std::string& line) {
     pos_ += len;
     if (cr) {
       ++pos_;
+      lastLineEnded_ = true;
       if (!eof() && buf_[pos_] == '\n') ++pos_;
       return;
     }
   }
+}
+
+void TextFile::seek(off_t offset) {
+  requireMode(Mode::Read);
+  if (::lseek(fd_, offset, SEEK_SET) < 0) fail(errno);
+  bufOffset_ = offset;
+  pos_ = end_ = ctrlZAt_ = 0;
+  ctrlZ_ = false;
+}
+
+bool TextFile::startsWith(std::string_view bytes) {
+  requireMode(Mode::Read);
+  std::vector<char> chunk(kChunk);
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t want = std::min(kChunk, bytes.size() - at);
+    ssize_t got = ::pread(fd_, chunk.data(), want, off_t(at));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      fail(errno);
+    }
+    if (got == 0 || std::memcmp(chunk.data(), bytes.data() + at, std::size_t(got)) != 0) return false;
+    at += std::size_t(got);
+  }
+  return true;
+}
+
+std::string TextFile::readRaw(off_t from, off_t to) {
+  requireMode(Mode::Read);
+  std::string out(std::size_t(std::max<off_t>(0, to - from)), '\0');
+  std::size_t done = 0;
+  while (done < out.size()) {
+    ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, from + off_t(done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      fail(errno);
+    }
+    if (got == 0) break;
+    done += std::size_t(got);
+  }
+  out.resize(done);
+  return out;
 }
 
 bool TextFile::atLineStart() {

@@ -60,6 +60,18 @@ class TextFile {
   void readLine(std::string& line);
   // As readLine(), without keeping the text.
   void skipLine();
+  // Whether the line last read or skipped was ended by a CR (rather than by the end of
+  // the file or a 26).
+  bool lastLineEnded() const { return lastLineEnded_; }
+  // The file offset of the next byte the reader will look at.
+  off_t position() const { return bufOffset_ + off_t(pos_); }
+  // Moves the reader to a file offset.
+  void seek(off_t offset);
+
+  // Whether the file starts with exactly these bytes.
+  bool startsWith(std::string_view bytes);
+  // The raw bytes of [from, to), without moving the reader.
+  std::string readRaw(off_t from, off_t to);
 
   // Writing (handle opened by rewrite() or append()).
   // True when what is written next starts a line of its own: the file is empty or its
@@ -84,6 +96,8 @@ class TextFile {
   bool ctrlZ_ = false;      // a character 26 was reached: the file ends here
   std::vector<char> buf_;
   std::size_t pos_ = 0;     // next unread byte in buf_
+  off_t bufOffset_ = 0;     // file offset of buf_[0]
+  bool lastLineEnded_ = false;
   std::size_t end_ = 0;     // bytes valid in buf_
   std::size_t ctrlZAt_ = 0; // position of the next 26 in buf_ (end_ when none)
   std::string out_;         // pending output

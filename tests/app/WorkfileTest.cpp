@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <csignal>
@@ -238,6 +239,28 @@ TEST(WorkfileCtrlZ, FarFromTheEndRefusesTheAppendInsteadOfHidingTheLine) {
   EXPECT_FALSE(r.valid);
   ASSERT_TRUE(r.ioError);
   EXPECT_EQ(*r.ioError, "I/O error 38");
+}
+
+TEST(WorkfileRereading, SeesGrowthAndRewritesByOtherPrograms) {
+  TempDir dir;
+  const auto path = dir.file("w.csv");
+  writeAll(path, "1001,2002\r\n1002,3003\r\n1001,20");
+  EXPECT_EQ(getFileLength(path), 3);
+  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002", "20"}));
+  // Grown by another desk, the open last line completed.
+  { std::ofstream out(path, std::ios::binary | std::ios::app); out << "03\r\n1001,2004\r\n"; }
+  EXPECT_EQ(getFileLength(path), 4);
+  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002", "2003", "2004"}));
+  // Rewritten in place at once, same length and same file: the new lines count.
+  writeAll(path, "1001,2009\r\n1003,3003\r\n1001,2003\r\n1001,2004\r\n");
+  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2009", "2003", "2004"}));
+  EXPECT_EQ(itemsOf(path, "1003"), (Items{"3003"}));
+  // Cut shorter, then a 26 in the middle of what was read before.
+  writeAll(path, "1001,2009\r\n");
+  EXPECT_EQ(getFileLength(path), 1);
+  writeAll(path, "1001,2009\r\n\x1a" "1003,3003\r\n1001,2003\r\n1001,2004\r\n");
+  EXPECT_EQ(getFileLength(path), 1);
+  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2009"}));
 }
 
 TEST(WorkfileBadInput, NulBytesHugeLinesAndJunkAreReadWithoutHarm) {
