@@ -342,8 +342,20 @@ TEST_F(CirculationWindow, HelpOpensAtItsContextsInTheLanguagesFolder) {
   EXPECT_EQ(ui.helpShown()[0].context, 1751);
   EXPECT_EQ(ui.helpShown()[1].context, 1750);
   EXPECT_EQ(ui.helpShown()[1].helpFile, "ENG/sys_down.hlp");
-  EXPECT_EQ(w->findChild<QAction*>("mnuHelptopics")->property("HelpContext").toInt(), 1750);
-  EXPECT_EQ(w->findChild<QAction*>("mnuImport")->property("HelpContext").toInt(), 1751);
+  // F1 on an open menu: the item under the cursor has its own context.
+  auto* helpMenu = w->findChild<QMenu*>("mnuHelp");
+  helpMenu->popup(w->mapToGlobal(QPoint(0, 0)));
+  helpMenu->setActiveAction(w->findChild<QAction*>("mnuHelptopics"));
+  QTest::keyClick(helpMenu, Qt::Key_F1);
+  helpMenu->hide();
+  auto* fileMenu = w->findChild<QMenu*>("MnuFile");
+  fileMenu->popup(w->mapToGlobal(QPoint(0, 0)));
+  fileMenu->setActiveAction(w->findChild<QAction*>("mnuImport"));
+  QTest::keyClick(fileMenu, Qt::Key_F1);
+  fileMenu->hide();
+  ASSERT_EQ(ui.helpShown().size(), 4u);
+  EXPECT_EQ(ui.helpShown()[2].context, 1750);
+  EXPECT_EQ(ui.helpShown()[3].context, 1751);
 
   // The topics exist as pages for every language folder.
   for (const char* code : {"NOR", "SWE", "DAN", "ENG"})
@@ -379,6 +391,24 @@ TEST(HelpFileNames, LanguageFolderRule) {
   EXPECT_EQ(help::languageCodeForIndex(2), "SWE");
   EXPECT_EQ(help::languageCodeForIndex(3), "DAN");
   for (int other : {-2, -1, 0, 4, 5}) EXPECT_EQ(help::languageCodeForIndex(other), "ENG");
+}
+
+TEST_F(CirculationWindow, StartsOverADamagedSettingsFile) {
+  const std::string hive = dir.registryDir() + "/HKEY_CURRENT_USER.reg";
+  const std::string junk = std::string("\x00\xff[HKEY_CURRENT_USER\\Software\n\"Broken=\x01\x02", 30);
+  writeAll(hive, junk);
+  auto w = start();
+  EXPECT_FALSE(w->fileOpened());
+  EXPECT_EQ(ui.boxes().size(), 1u);  // only the question for a workfile
+  // Choosing a workfile writes the settings; the damaged file is kept beside the new one.
+  ui.answerNextOpenFile(QString::fromStdString(workfile));
+  w->mnuOpenClick(nullptr);
+  EXPECT_TRUE(w->fileOpened());
+  EXPECT_EQ(storedLocation(), workfile);
+  const QStringList kept = QDir(QString::fromStdString(dir.registryDir()))
+                               .entryList({"HKEY_CURRENT_USER.reg.damaged-*"}, QDir::Files);
+  ASSERT_EQ(kept.size(), 1);
+  EXPECT_EQ(readAll(dir.registryDir() + "/" + kept[0].toStdString()), junk);
 }
 
 TEST_F(CirculationWindow, RemembersItsPlacementButIsNotCentred) {

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <csignal>
 #include <unistd.h>
@@ -294,6 +296,30 @@ TEST(WorkfileBadInput, NulBytesHugeLinesAndJunkAreReadWithoutHarm) {
   TextFile handle;
   ASSERT_TRUE(writeToFile(handle, path, "1001,2002"));
   EXPECT_EQ(getFileLength(path), count + 1);
+}
+
+TEST(WorkfileBadInput, AWorkfileOnAReadOnlyFileSystemIsReadButNeverWritten) {
+  TempDir dir;
+  const std::string mountPoint = dir.file("ro");
+  ASSERT_EQ(mkdir(mountPoint.c_str(), 0755), 0);
+  if (mount("vxtest", mountPoint.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "cannot mount a file system here (needs root)";
+  const std::string path = mountPoint + "/w.csv";
+  writeAll(path, "1001,2002\r\n");
+  ASSERT_EQ(mount("vxtest", mountPoint.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
+
+  const auto r = checkFile(path);
+  EXPECT_FALSE(r.valid);
+  ASSERT_TRUE(r.ioError);
+  EXPECT_EQ(*r.ioError, "File access denied");
+  EXPECT_EQ(getFileLength(path), 1);
+  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002"}));
+  TextFile handle;
+  EXPECT_FALSE(writeToFile(handle, path, "1001,2003"));
+  EXPECT_FALSE(writeToFile(handle, mountPoint + "/new.csv", "1001,2003"));
+  EXPECT_FALSE(createFile(handle, mountPoint + "/new.csv", true));
+  EXPECT_EQ(readAll(path), "1001,2002\r\n");
+  umount(mountPoint.c_str());
 }
 
 TEST(WorkfileDurability, AFailedWriteLeavesTheFileAsItWas) {
