@@ -276,13 +276,15 @@ void TFVXSysDn::Refresh() {
 
 // ---- Entry workflow -----------------------------------------------------------------
 
-void TFVXSysDn::eBorrowerEnter(QObject*) {
+void TFVXSysDn::enterField(TVXAnimated* strip, QLineEdit* field) {
   if (!bFileOpened_) return;
-  ui_->BCBmp1->setVisible(true);
-  ui_->BCBmp1->setPlay(true);
-  ui_->eBorrower->selectAll();
-  setFieldColour(ui_->eBorrower, ui_->eBorrower->isReadOnly() ? buttonFaceColour() : Qt::white);
+  strip->setVisible(true);
+  strip->setPlay(true);
+  field->selectAll();  // the next scan replaces the text
+  setFieldColour(field, field->isReadOnly() ? buttonFaceColour() : Qt::white);
 }
+
+void TFVXSysDn::eBorrowerEnter(QObject*) { enterField(ui_->BCBmp1, ui_->eBorrower); }
 
 void TFVXSysDn::eBorrowerExit(QObject*) {
   if (!bFileOpened_) return;
@@ -302,13 +304,7 @@ void TFVXSysDn::eBorrowerKeyPress(QObject*, char& key) {
   key = 0;
 }
 
-void TFVXSysDn::EItemEnter(QObject*) {
-  if (!bFileOpened_) return;
-  ui_->BCBmp2->setVisible(true);
-  ui_->BCBmp2->setPlay(true);
-  ui_->eItem->selectAll();
-  setFieldColour(ui_->eItem, ui_->eItem->isReadOnly() ? buttonFaceColour() : Qt::white);
-}
+void TFVXSysDn::EItemEnter(QObject*) { enterField(ui_->BCBmp2, ui_->eItem); }
 
 void TFVXSysDn::EItemExit(QObject*) {
   if (!bFileOpened_) return;

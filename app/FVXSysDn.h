@@ -102,6 +102,8 @@ class TFVXSysDn : public QMainWindow {
   void connectMenu();
   void setupBarcodeStrip(TVXAnimated* strip);
   void setFieldColour(QLineEdit* field, const QColor& colour);
+  // Focus entering an entry field: its strip plays once, its text is selected.
+  void enterField(TVXAnimated* strip, QLineEdit* field);
   void showHelpContext(int context);
   // The last step of the start-up: the language of the dictionary and the help folder.
   void chooseLanguageAndHelpFile();

@@ -208,25 +208,7 @@ bool TextFile::seekEof() {
   }
 }
 
-void TextFile::skipLine() {
-  requireMode(Mode::Read);
-  lastLineEnded_ = false;
-  for (;;) {
-    if (eof()) return;
-    // The line runs to the next CR, or to the 26 that ends the file, within this chunk.
-    const char* from = buf_.data() + pos_;
-    std::size_t limit = ctrlZAt_ - pos_;
-    const void* cr = std::memchr(from, '\r', limit);
-    if (!cr) {
-      pos_ = ctrlZAt_;
-      continue;
-    }
-    pos_ += std::size_t(static_cast<const char*>(cr) - from) + 1;
-    lastLineEnded_ = true;
-    if (!eof() && buf_[pos_] == '\n') ++pos_;
-    return;
-  }
-}
+void TextFile::skipLine() { scanLine(nullptr); }
 
 std::string TextFile::readLine() {
   std::string line;
@@ -235,16 +217,21 @@ std::string TextFile::readLine() {
 }
 
 void TextFile::readLine(std::string& line) {
-  requireMode(Mode::Read);
   line.clear();
+  scanLine(&line);
+}
+
+void TextFile::scanLine(std::string* line) {
+  requireMode(Mode::Read);
   lastLineEnded_ = false;
   for (;;) {
     if (eof()) return;
+    // The line runs to the next CR, or to the 26 that ends the file, within this chunk.
     const char* from = buf_.data() + pos_;
-    std::size_t limit = ctrlZAt_ - pos_;
+    const std::size_t limit = ctrlZAt_ - pos_;
     const void* cr = std::memchr(from, '\r', limit);
-    std::size_t len = cr ? std::size_t(static_cast<const char*>(cr) - from) : limit;
-    line.append(from, len);
+    const std::size_t len = cr ? std::size_t(static_cast<const char*>(cr) - from) : limit;
+    if (line) line->append(from, len);
     pos_ += len;
     if (cr) {
       ++pos_;

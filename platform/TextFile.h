@@ -85,6 +85,7 @@ class TextFile {
   void open(int flags, bool exclusive, bool truncate);
   void requireMode(Mode m) const;
   bool fill();          // reads the next chunk; false at the physical end
+  void scanLine(std::string* line);  // reads a line into *line, or skips it (nullptr)
   void cutAtCtrlZ();
   void flushBuffer();
   [[noreturn]] void fail(int err) const;
