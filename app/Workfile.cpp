@@ -55,34 +55,52 @@ CheckResult checkFile(const std::string& path) {
 
 namespace {
 
-// What a reader learnt from the file the last time: the bytes up to its last complete line
-// (the checkpoint) and what they held. When the file still starts with those very bytes,
-// the next read starts at the checkpoint: the desk's workfile only grows between scans, and
-// a scan then reads only the lines that came since, plus one comparison of raw bytes.
-// Anything else (another file, a rewritten or cut file) fails the comparison and is read
-// from the start. The comparison is of content, not of sizes or times, so nothing another
-// program does to the file can make a reader miss it.
+// What a reader learnt from the file the last time: where its last complete line ended
+// (the checkpoint), what the lines before it held, and samples of the bytes there. When the
+// same file has kept those bytes, the next read starts at the checkpoint: the desk's
+// workfile only grows between scans, so a scan reads only the lines that came since.
+//
+// "Kept those bytes" is decided by the file's identity (device and inode); a size that
+// grew, or stayed with the file untouched (same modification and change times); and the
+// first and the last bytes before the checkpoint read again and compared. A file that was
+// replaced, cut, rewritten to the same size, or changed where the samples lie is read from
+// the start. What this cannot see is a rewrite to a larger size, or within one clock tick
+// of the last read, that keeps both samples and changes only lines between them; the
+// workfile is only ever appended to, or replaced as a new file, by the programs of the suite.
 struct ReadCache {
+  static constexpr off_t kSample = 4096;
   std::string path;
-  std::string prefix;  // the file's bytes before the checkpoint
+  TextFile::State seen;
+  off_t checkpoint = 0;
+  std::string head, tail;  // the first and the last (up to) kSample bytes before the checkpoint
   bool valid = false;
 
-  // Positions `file` at the checkpoint when the file still starts with the cached bytes;
-  // else forgets them and leaves `file` at the start.
+  bool holds(TextFile& file, const std::string& p) const {
+    if (!valid || path != p) return false;
+    const TextFile::State now = file.state();
+    if (now.device != seen.device || now.inode != seen.inode || now.size < checkpoint) return false;
+    if (now.size == seen.size && !(now == seen)) return false;  // changed without growing
+    return file.readRaw(0, off_t(head.size())) == head &&
+           file.readRaw(checkpoint - off_t(tail.size()), checkpoint) == tail;
+  }
+  // Positions `file` at the checkpoint when the cache holds for it; else forgets what it
+  // knew and leaves `file` at the start.
   bool resume(TextFile& file, const std::string& p) {
-    if (valid && path == p && file.startsWith(prefix)) {
-      file.seek(off_t(prefix.size()));
+    if (holds(file, p)) {
+      file.seek(checkpoint);
       return true;
     }
     valid = false;
-    prefix.clear();
     path = p;
     return false;
   }
-  // Takes the bytes up to the new checkpoint into the cache.
-  void advance(TextFile& file, off_t checkpoint) {
-    prefix += file.readRaw(off_t(prefix.size()), checkpoint);
-    valid = prefix.size() == std::size_t(checkpoint);
+  void advance(TextFile& file, off_t newCheckpoint) {
+    checkpoint = newCheckpoint;
+    head = file.readRaw(0, std::min(kSample, checkpoint));
+    tail = file.readRaw(std::max<off_t>(0, checkpoint - kSample), checkpoint);
+    seen = file.state();
+    valid = off_t(head.size()) == std::min(kSample, checkpoint) &&
+            off_t(tail.size()) == std::min(kSample, checkpoint);
   }
 };
 
@@ -141,7 +159,13 @@ bool writeToFile(TextFile& handle, const std::string& path, const std::string& l
       handle.close();
     }
     handle.reset();
-    handle.append();
+    // The lines the readers already went through hold no 26: the append's search for
+    // one can start after them.
+    off_t clean = 0;
+    for (const ReadCache* cache : {static_cast<const ReadCache*>(&countCache()),
+                                   static_cast<const ReadCache*>(&listCache())})
+      if (cache->holds(handle, path)) clean = std::max(clean, cache->checkpoint);
+    handle.append(clean);
     // A last line left open (by another program, or a file that ends in LF alone) would
     // swallow this record: end it first.
     if (!handle.atLineStart()) handle.write("\r\n");

@@ -51,6 +51,22 @@ void BM_Scan(benchmark::State& state) {
   state.counters["listed"] = double(items.size());
 }
 
+// The first scan after the borrower changed: the new borrower's items are listed from the
+// whole file (the count still resumes).
+void BM_ScanNewBorrower(benchmark::State& state) {
+  const std::string path = makeWorkfile(int(state.range(0)));
+  vx::TextFile handle;
+  std::vector<std::string> items;
+  int borrower = 0;
+  for (auto _ : state) {
+    const std::string who = "2300" + std::to_string(100000 + (borrower++ % 2000));
+    vx::workfile::writeToFile(handle, path, who + ",0301999999");
+    benchmark::DoNotOptimize(vx::workfile::getFileLength(path));
+    items.clear();
+    vx::workfile::findBorrowersBooks(path, who, items);
+  }
+}
+
 void BM_PlainRead(benchmark::State& state) {
   const std::string path = makeWorkfile(int(state.range(0)));
   std::vector<char> buf(64 * 1024);
@@ -83,6 +99,7 @@ void BM_RecountAndRelist(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Scan)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScanNewBorrower)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainRead)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AppendOnly)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RecountAndRelist)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);

@@ -79,10 +79,10 @@ void TextFile::reset() { open(O_RDONLY, false, false); }
 
 void TextFile::rewrite() { open(O_WRONLY | O_CREAT, true, true); }
 
-void TextFile::append() {
+void TextFile::append(off_t knownClean) {
   open(O_RDWR, true, false);
   try {
-    cutAtCtrlZ();
+    cutAtCtrlZ(knownClean);
     appendOrigin_ = ::lseek(fd_, 0, SEEK_END);
     if (appendOrigin_ < 0) fail(errno);
   } catch (...) {
@@ -93,7 +93,7 @@ void TextFile::append() {
   }
 }
 
-void TextFile::cutAtCtrlZ() {
+void TextFile::cutAtCtrlZ(off_t knownClean) {
   off_t size = ::lseek(fd_, 0, SEEK_END);
   if (size < 0) fail(errno);
   off_t start = size > off_t(kCtrlZWindow) ? size - off_t(kCtrlZWindow) : 0;
@@ -107,7 +107,7 @@ void TextFile::cutAtCtrlZ() {
   // A 26 further up would hide everything written after it from every reader: refuse
   // rather than append lines that can never be read back.
   std::vector<char> chunk(kChunk);
-  for (off_t at = 0; at < start;) {
+  for (off_t at = std::min(knownClean, start); at < start;) {
     ssize_t got = ::pread(fd_, chunk.data(), std::min<std::size_t>(kChunk, std::size_t(start - at)), at);
     if (got < 0) {
       if (errno == EINTR) continue;
@@ -251,7 +251,7 @@ void TextFile::seek(off_t offset) {
 }
 
 bool TextFile::startsWith(std::string_view bytes) {
-  requireMode(Mode::Read);
+  if (mode_ == Mode::Closed) throw IoError(103);
   std::vector<char> chunk(kChunk);
   for (std::size_t at = 0; at < bytes.size();) {
     const std::size_t want = std::min(kChunk, bytes.size() - at);
@@ -266,8 +266,16 @@ bool TextFile::startsWith(std::string_view bytes) {
   return true;
 }
 
+TextFile::State TextFile::state() const {
+  if (mode_ == Mode::Closed) throw IoError(103);
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) fail(errno);
+  auto ns = [](const timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; };
+  return {st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
+}
+
 std::string TextFile::readRaw(off_t from, off_t to) {
-  requireMode(Mode::Read);
+  if (mode_ == Mode::Closed) throw IoError(103);
   std::string out(std::size_t(std::max<off_t>(0, to - from)), '\0');
   std::size_t done = 0;
   while (done < out.size()) {

@@ -42,7 +42,9 @@ class TextFile {
 
   void reset();
   void rewrite();
-  void append();
+  // `knownClean`: the caller knows the first bytes up to this offset hold no 26, so the
+  // search for one further up may start there.
+  void append(off_t knownClean = 0);
   // Flushes buffered output, syncs it and releases the file. A closed handle stays closed.
   void close();
   bool isOpen() const { return fd_ >= 0; }
@@ -68,10 +70,21 @@ class TextFile {
   // Moves the reader to a file offset.
   void seek(off_t offset);
 
+  // Raw access for any open handle, without moving the reader.
   // Whether the file starts with exactly these bytes.
   bool startsWith(std::string_view bytes);
-  // The raw bytes of [from, to), without moving the reader.
+  // The bytes of [from, to) (fewer at the end of the file).
   std::string readRaw(off_t from, off_t to);
+  // Which file is open and how it stands, from fstat.
+  struct State {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    long long modifiedNs = 0;
+    long long changedNs = 0;
+    bool operator==(const State&) const = default;
+  };
+  State state() const;
 
   // Writing (handle opened by rewrite() or append()).
   // True when what is written next starts a line of its own: the file is empty or its
@@ -86,7 +99,7 @@ class TextFile {
   void requireMode(Mode m) const;
   bool fill();          // reads the next chunk; false at the physical end
   void scanLine(std::string* line);  // reads a line into *line, or skips it (nullptr)
-  void cutAtCtrlZ();
+  void cutAtCtrlZ(off_t knownClean);
   void flushBuffer();
   [[noreturn]] void fail(int err) const;
 
