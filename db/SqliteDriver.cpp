@@ -1,0 +1,278 @@
+#include "db/SqliteDriver.h"
+
+#include <sqlite3.h>
+
+#include <map>
+#include <mutex>
+
+#include "db/DbError.h"
+#include "db/SqlText.h"
+
+namespace vx::db {
+
+std::string ConnectParams::value(const std::string& name) const {
+  for (const auto& [k, v] : values)
+    if (sameName(k, name)) return v;
+  return {};
+}
+
+namespace {
+
+struct NoCase {
+  bool operator()(const std::string& a, const std::string& b) const {
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+      const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+      const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+      if (ca != cb) return ca < cb;
+    }
+    return a.size() < b.size();
+  }
+};
+
+std::mutex& registryMutex() {
+  static std::mutex m;
+  return m;
+}
+std::map<std::string, Procedure, NoCase>& registry() {
+  static std::map<std::string, Procedure, NoCase> r;
+  return r;
+}
+
+Procedure findProcedure(const std::string& name) {
+  std::lock_guard lock(registryMutex());
+  const auto it = registry().find(name);
+  if (it == registry().end()) throw DbError("no such procedure: " + name);
+  return it->second;
+}
+
+[[noreturn]] void fail(sqlite3* db) { throw DbError(trimMessage(sqlite3_errmsg(db))); }
+
+void bindValue(sqlite3* db, sqlite3_stmt* st, int index, const Value& v) {
+  int rc = SQLITE_OK;
+  switch (v.type()) {
+    case DataType::Unknown: rc = sqlite3_bind_null(st, index); break;
+    case DataType::Integer: rc = sqlite3_bind_int64(st, index, v.asInteger()); break;
+    case DataType::Float: rc = sqlite3_bind_double(st, index, v.asFloat()); break;
+    case DataType::String:
+    case DataType::DateTime: {
+      const std::string s = v.asString();
+      rc = sqlite3_bind_text64(st, index, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      break;
+    }
+  }
+  if (rc != SQLITE_OK) fail(db);
+}
+
+Value columnValue(sqlite3_stmt* st, int i) {
+  switch (sqlite3_column_type(st, i)) {
+    case SQLITE_INTEGER: return Value::integer(sqlite3_column_int64(st, i));
+    case SQLITE_FLOAT: return Value::floating(sqlite3_column_double(st, i));
+    case SQLITE_NULL: return Value::null();
+    default: {
+      const auto* p = static_cast<const char*>(sqlite3_column_blob(st, i));
+      const int n = sqlite3_column_bytes(st, i);
+      return Value::text(p ? std::string(p, static_cast<size_t>(n)) : std::string());
+    }
+  }
+}
+
+// One prepared sqlite3 statement with its parameters bound by position.
+class SqliteStmt {
+ public:
+  SqliteStmt(sqlite3* db, const std::string& sql) : db_(db) {
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st_, &tail) !=
+        SQLITE_OK)
+      fail(db);
+    if (!st_) throw DbError("The statement is empty");
+    for (const char* p = tail; p && *p; ++p)
+      if (!std::isspace(static_cast<unsigned char>(*p)) && *p != ';') {
+        sqlite3_finalize(st_);
+        throw DbError("Only one statement may be run at a time");
+      }
+  }
+  ~SqliteStmt() { sqlite3_finalize(st_); }
+  SqliteStmt(const SqliteStmt&) = delete;
+  SqliteStmt& operator=(const SqliteStmt&) = delete;
+
+  ResultSet execute(const std::vector<Value>& args) {
+    sqlite3_reset(st_);
+    sqlite3_clear_bindings(st_);
+    const int count = sqlite3_bind_parameter_count(st_);
+    for (int i = 0; i < count && static_cast<size_t>(i) < args.size(); ++i)
+      bindValue(db_, st_, i + 1, args[static_cast<size_t>(i)]);
+    ResultSet r;
+    const int cols = sqlite3_column_count(st_);
+    for (int i = 0; i < cols; ++i) {
+      const char* n = sqlite3_column_name(st_, i);
+      r.columns.emplace_back(n ? n : "");
+    }
+    for (;;) {
+      const int rc = sqlite3_step(st_);
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) {
+        // The message belongs to the failed step; take it before reset clears the state.
+        const std::string msg = trimMessage(sqlite3_errmsg(db_));
+        sqlite3_reset(st_);
+        throw DbError(msg);
+      }
+      std::vector<Value> row;
+      row.reserve(static_cast<size_t>(cols));
+      for (int i = 0; i < cols; ++i) row.push_back(columnValue(st_, i));
+      r.rows.push_back(std::move(row));
+    }
+    sqlite3_reset(st_);
+    return r;
+  }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* st_ = nullptr;
+};
+
+class SqliteConnection;
+
+class PlainStatement : public Statement {
+ public:
+  PlainStatement(sqlite3* db, const std::string& sql) : stmt_(db, sql) {}
+  ResultSet execute(const std::vector<Value>& args) override { return stmt_.execute(args); }
+
+ private:
+  SqliteStmt stmt_;
+};
+
+// `call P (args)`: the arguments are evaluated by a SELECT, then the procedure runs.
+class CallStatement : public Statement {
+ public:
+  CallStatement(Connection& c, sqlite3* db, const Translation& t)
+      : conn_(c), procedure_(findProcedure(t.procedure)) {
+    if (!t.sql.empty()) args_ = std::make_unique<SqliteStmt>(db, t.sql);
+  }
+  ResultSet execute(const std::vector<Value>& args) override {
+    std::vector<Value> values;
+    if (args_) {
+      ResultSet r = args_->execute(args);
+      if (!r.rows.empty()) values = std::move(r.rows.front());
+    }
+    return procedure_(conn_, values);
+  }
+
+ private:
+  Connection& conn_;
+  Procedure procedure_;
+  std::unique_ptr<SqliteStmt> args_;
+};
+
+class SqliteProcedureCall : public ProcedureCall {
+ public:
+  SqliteProcedureCall(Connection& c, const std::string& name, size_t count)
+      : conn_(c), procedure_(findProcedure(name)), count_(count) {}
+  ResultSet execute(std::vector<Value>& args) override {
+    args.resize(count_);
+    return procedure_(conn_, args);
+  }
+
+ private:
+  Connection& conn_;
+  Procedure procedure_;
+  size_t count_;
+};
+
+void getdateFunction(sqlite3_context* ctx, int, sqlite3_value**) {
+  const std::string s = DateTime::now().toString();
+  sqlite3_result_text(ctx, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+void userFunction(sqlite3_context* ctx, int, sqlite3_value**) {
+  const auto* name = static_cast<const std::string*>(sqlite3_user_data(ctx));
+  sqlite3_result_text(ctx, name->c_str(), static_cast<int>(name->size()), SQLITE_TRANSIENT);
+}
+
+class SqliteConnection : public Connection {
+ public:
+  explicit SqliteConnection(const ConnectParams& p) : user_(p.value("USER NAME")) {
+    const std::string path = p.value("PATH");
+    if (path.empty()) throw DbError("The alias names no database file (PATH)");
+    const std::string create = p.value("CREATE");
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    if (sameName(create, "1") || sameName(create, "TRUE") || sameName(create, "YES"))
+      flags |= SQLITE_OPEN_CREATE;
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+      const std::string msg =
+          db_ ? trimMessage(sqlite3_errmsg(db_)) : std::string("out of memory");
+      sqlite3_close(db_);
+      throw DbError(msg + ": " + path);
+    }
+    sqlite3_extended_result_codes(db_, 0);
+    // Another desk may hold a write lock for a moment; wait for it rather than fail.
+    sqlite3_busy_timeout(db_, 5000);
+    const int textFlags = SQLITE_UTF8;
+    if (sqlite3_create_function(db_, "getdate", 0, textFlags, nullptr, getdateFunction, nullptr,
+                                nullptr) != SQLITE_OK ||
+        sqlite3_create_function(db_, "connected_user", 0, textFlags | SQLITE_DETERMINISTIC,
+                                &user_, userFunction, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db_, "PRAGMA foreign_keys = ON; PRAGMA read_uncommitted = 1", nullptr,
+                     nullptr, nullptr) != SQLITE_OK) {
+      const std::string msg = trimMessage(sqlite3_errmsg(db_));
+      sqlite3_close(db_);
+      throw DbError(msg);
+    }
+  }
+  ~SqliteConnection() override { sqlite3_close_v2(db_); }
+  SqliteConnection(const SqliteConnection&) = delete;
+  SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+  Dialect dialect() const override { return Dialect::Sqlite; }
+
+  std::unique_ptr<Statement> prepare(const std::string& sql) override {
+    const Translation t = translate(sql, Dialect::Sqlite);
+    if (t.isCall) return std::make_unique<CallStatement>(*this, db_, t);
+    return std::make_unique<PlainStatement>(db_, t.sql);
+  }
+
+  std::unique_ptr<ProcedureCall> prepareProcedure(
+      const std::string& name, const std::vector<ProcParamDecl>& params) override {
+    std::string bare = name;
+    if (const auto dot = bare.rfind('.'); dot != std::string::npos) bare = bare.substr(dot + 1);
+    return std::make_unique<SqliteProcedureCall>(*this, bare, params.size());
+  }
+
+  void executeScript(const std::string& sql) override {
+    const std::string text = translateScript(sql, Dialect::Sqlite);
+    char* err = nullptr;
+    if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+      const std::string msg = trimMessage(err ? err : sqlite3_errmsg(db_));
+      sqlite3_free(err);
+      throw DbError(msg);
+    }
+  }
+
+  std::string userName() const override { return user_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+  std::string user_;  // the user data of connected_user(); lives as long as db_
+};
+
+}  // namespace
+
+void SqliteDriver::registerProcedure(const std::string& name, Procedure procedure) {
+  std::lock_guard lock(registryMutex());
+  registry()[name] = std::move(procedure);
+}
+
+void SqliteDriver::unregisterProcedure(const std::string& name) {
+  std::lock_guard lock(registryMutex());
+  registry().erase(name);
+}
+
+bool SqliteDriver::hasProcedure(const std::string& name) {
+  std::lock_guard lock(registryMutex());
+  return registry().count(name) != 0;
+}
+
+std::unique_ptr<Connection> SqliteDriver::connect(const ConnectParams& params) {
+  return std::make_unique<SqliteConnection>(params);
+}
+
+}  // namespace vx::db
