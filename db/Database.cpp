@@ -46,6 +46,7 @@ Database::~Database() {
 
 void Database::open() {
   if (connection_) return;
+  beforeConnect();
   if (databaseName.empty()) throw DbError("The database object has no database name");
   if (const Database* other = session_.findDatabase(databaseName);
       other && other != this && other->connected())
@@ -80,6 +81,7 @@ void Database::open() {
 
 void Database::close() {
   if (!connection_) return;
+  beforeDisconnect();
   for (DataSet* d : std::vector<DataSet*>(dataSets_)) d->releaseConnection();
   connection_.reset();
 }

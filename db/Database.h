@@ -37,7 +37,9 @@ class Database {
   using LoginHandler = std::function<void(Database& db, std::vector<std::string>& loginParams)>;
 
   explicit Database(Session& session);
-  ~Database();  // closes
+  // Closes, without the beforeDisconnect() of a derived class (which is gone by then): a
+  // derived class that needs it closes in its own destructor.
+  virtual ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
@@ -64,6 +66,13 @@ class Database {
 
   // Runs a script of statements (schema and data files) on the open connection.
   void executeScript(const std::string& sql);
+
+ protected:
+  // Hooks for connections with duties of their own: called by open() before it connects,
+  // and by close() while the connection is still open. An exception aborts the open or
+  // the close.
+  virtual void beforeConnect() {}
+  virtual void beforeDisconnect() {}
 
  private:
   friend class DataSetBase;

@@ -297,4 +297,30 @@ bool deleteValue(Hive hive, const std::string& keyPath, const std::string& name)
   }
 }
 
+std::vector<RegistryHive::NamedValue> listValues(Hive hive, const std::string& keyPath) {
+  try {
+    const auto h = loadHive(hive);
+    if (h) return h->valuesOf(keyPath);
+  } catch (...) {
+  }
+  return {};
+}
+
+bool replaceKey(Hive hive, const std::string& keyPath,
+                const std::vector<RegistryHive::NamedValue>& values) {
+  try {
+    return modifyHive(hive, [&](RegistryHive& h, bool& changed) {
+      const RegistryHive before = h;
+      h.deleteKey(keyPath);
+      if (!h.createKey(keyPath)) return false;
+      for (const auto& v : values)
+        if (!h.setValue(keyPath, v.name, v.value)) return false;
+      changed = !(h == before);
+      return true;
+    });
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace vx::reg

@@ -61,4 +61,14 @@ bool writeValue(Hive hive, const std::string& keyPath, const std::string& name,
 // not be written.
 bool deleteValue(Hive hive, const std::string& keyPath, const std::string& name);
 
+// The values of the key itself, in the order they are stored; empty when the hive cannot be
+// read or the key does not exist.
+std::vector<RegistryHive::NamedValue> listValues(Hive hive, const std::string& keyPath);
+
+// Replaces the key and everything below it with a key holding exactly `values`, in one
+// write: no other program sees the key half rebuilt. False as for writeValue; the hive is
+// then unchanged.
+bool replaceKey(Hive hive, const std::string& keyPath,
+                const std::vector<RegistryHive::NamedValue>& values);
+
 }  // namespace vx::reg

@@ -356,6 +356,25 @@ bool RegistryHive::deleteValue(std::string_view path, std::string_view name) {
   return true;
 }
 
+bool RegistryHive::deleteKey(std::string_view path) {
+  const auto norm = normalizePath(path);
+  if (!norm || norm->empty()) return false;  // the root stays
+  const std::string prefix = *norm + "\\";
+  const auto before = keys_.size();
+  std::erase_if(keys_, [&](const Key& k) {
+    return sameName(k.path, *norm) ||
+           (k.path.size() > prefix.size() && sameName(std::string_view(k.path).substr(0, prefix.size()), prefix));
+  });
+  return keys_.size() != before;
+}
+
+std::vector<RegistryHive::NamedValue> RegistryHive::valuesOf(std::string_view path) const {
+  const auto norm = normalizePath(path);
+  if (!norm) return {};
+  const Key* k = findKey(*norm);
+  return k ? k->values : std::vector<NamedValue>{};
+}
+
 // --- parse ------------------------------------------------------------------------------
 
 RegistryHive::ParseResult RegistryHive::parse(std::string_view text, std::string_view rootName) {

@@ -87,6 +87,10 @@ class RegistryHive {
   bool setValue(std::string_view path, std::string_view name, const Value& value);
   // True when a value was removed.
   bool deleteValue(std::string_view path, std::string_view name);
+  // Removes the key with its values and every key below it; true when anything was removed.
+  bool deleteKey(std::string_view path);
+  // The values of the key itself (not of keys below it); empty when the key does not exist.
+  std::vector<NamedValue> valuesOf(std::string_view path) const;
 
   const std::vector<Key>& keys() const { return keys_; }
   bool operator==(const RegistryHive&) const = default;
