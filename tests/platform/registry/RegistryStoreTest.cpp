@@ -288,3 +288,22 @@ TEST(RegistryStore, AWriterKilledMidWayNeverLeavesAPartialHive) {
   // The hive stays writable after the writer died holding the lock.
   EXPECT_TRUE(reg::writeValue(Hive::CurrentUser, kKey, "after", Value::fromDword(1)));
 }
+
+TEST(RegistryStore, AKeyIsListedAndReplacedWithEverythingBelowIt) {
+  vxtest::TempDir dir;
+  const std::string key = "Software\\Vellumdex\\Login\\demo\\Params";
+  ASSERT_TRUE(reg::writeValue(Hive::CurrentUser, key, "Old", Value::sz("1")));
+  ASSERT_TRUE(reg::writeValue(Hive::CurrentUser, key + "\\Below", "Deep", Value::sz("2")));
+  ASSERT_TRUE(reg::writeValue(Hive::CurrentUser, "Software\\Vellumdex\\Login\\demo\\ParamsX", "Near", Value::sz("3")));
+  ASSERT_EQ(reg::listValues(Hive::CurrentUser, key).size(), 1u);
+
+  ASSERT_TRUE(reg::replaceKey(Hive::CurrentUser, key, {{"A", Value::sz("a")}, {"B", Value::sz("b")}}));
+  const auto values = reg::listValues(Hive::CurrentUser, key);
+  ASSERT_EQ(values.size(), 2u);
+  EXPECT_EQ(values[0].name, "A");
+  EXPECT_EQ(values[1].value.text, "b");
+  EXPECT_FALSE(reg::keyExists(Hive::CurrentUser, key + "\\Below"));
+  // A key whose name only starts the same is not below it.
+  EXPECT_TRUE(reg::readValue(Hive::CurrentUser, "Software\\Vellumdex\\Login\\demo\\ParamsX", "Near"));
+  EXPECT_TRUE(reg::listValues(Hive::CurrentUser, "Software\\None").empty());
+}
