@@ -190,8 +190,9 @@ Translation translate(std::string_view sql, Dialect d) {
 
   if (first < t.size() && isWord(t[first], "CALL")) {
     if (d == Dialect::Postgres) {
-      // Procedures that answer with a row are functions on the server.
-      r.sql = "SELECT * FROM";
+      // The server runs the procedure itself; CALL answers with one row of its in-out
+      // parameters (ErrorCode of ReturnLoanBasic).
+      r.sql = "CALL";
       rewrite(t, first + 1, t.size(), d, false, r.parameters, r.sql);
       return r;
     }

@@ -1,7 +1,11 @@
 #include "db/SqliteDriver.h"
 
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <mutex>
 
@@ -45,6 +49,25 @@ Procedure findProcedure(const std::string& name) {
   return it->second;
 }
 
+// SQL functions, with the connections they are installed on.
+struct FunctionEntry {
+  std::string name;
+  int nargs;
+  std::shared_ptr<const ScalarFunction> function;
+};
+struct LiveConnection {
+  sqlite3* db;
+  Connection* connection;
+};
+std::vector<FunctionEntry>& functions() {
+  static std::vector<FunctionEntry> f;
+  return f;
+}
+std::vector<LiveConnection>& liveConnections() {
+  static std::vector<LiveConnection> c;
+  return c;
+}
+
 [[noreturn]] void fail(sqlite3* db) { throw DbError(trimMessage(sqlite3_errmsg(db))); }
 
 void bindValue(sqlite3* db, sqlite3_stmt* st, int index, const Value& v) {
@@ -74,6 +97,104 @@ Value columnValue(sqlite3_stmt* st, int i) {
       return Value::text(p ? std::string(p, static_cast<size_t>(n)) : std::string());
     }
   }
+}
+
+Value argumentValue(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return Value::integer(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return Value::floating(sqlite3_value_double(v));
+    case SQLITE_NULL: return Value::null();
+    default: {
+      const auto* p = static_cast<const char*>(sqlite3_value_blob(v));
+      const int n = sqlite3_value_bytes(v);
+      return Value::text(p ? std::string(p, static_cast<size_t>(n)) : std::string());
+    }
+  }
+}
+
+// What a function installed on one connection calls: the connection and the function.
+struct FunctionBinding {
+  Connection* connection;
+  std::shared_ptr<const ScalarFunction> function;
+};
+
+void callFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const auto* b = static_cast<const FunctionBinding*>(sqlite3_user_data(ctx));
+  try {
+    std::vector<Value> args;
+    args.reserve(static_cast<size_t>(argc));
+    for (int i = 0; i < argc; ++i) args.push_back(argumentValue(argv[i]));
+    const Value r = (*b->function)(*b->connection, args);
+    switch (r.type()) {
+      case DataType::Unknown: sqlite3_result_null(ctx); break;
+      case DataType::Integer: sqlite3_result_int64(ctx, r.asInteger()); break;
+      case DataType::Float: sqlite3_result_double(ctx, r.asFloat()); break;
+      case DataType::String:
+      case DataType::DateTime: {
+        const std::string t = r.asString();
+        sqlite3_result_text64(ctx, t.data(), t.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        break;
+      }
+    }
+  } catch (const std::exception& e) {
+    sqlite3_result_error(ctx, e.what(), -1);
+  }
+}
+
+void destroyBinding(void* p) { delete static_cast<FunctionBinding*>(p); }
+
+// SQLite owns the binding from here on (it destroys it also when the call fails).
+int installFunction(const LiveConnection& c, const FunctionEntry& f) {
+  return sqlite3_create_function_v2(c.db, f.name.c_str(), f.nargs, SQLITE_UTF8,
+                                    new FunctionBinding{c.connection, f.function}, callFunction,
+                                    nullptr, nullptr, destroyBinding);
+}
+
+// PBKDF2-HMAC-SHA256 password hashes, "pbkdf2-sha256$<iterations>$<salt hex>$<key hex>".
+constexpr size_t kKeyBytes = 32;
+constexpr long kMaxIterations = 10'000'000;  // a damaged row must not hang the login
+
+bool fromHex(std::string_view hex, std::vector<unsigned char>& out) {
+  if (hex.size() % 2 != 0) return false;
+  out.clear();
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    int v = 0;
+    for (size_t k = i; k < i + 2; ++k) {
+      const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(hex[k])));
+      v *= 16;
+      if (c >= '0' && c <= '9') v += c - '0';
+      else if (c >= 'a' && c <= 'f') v += c - 'a' + 10;
+      else return false;
+    }
+    out.push_back(static_cast<unsigned char>(v));
+  }
+  return true;
+}
+
+bool passwordMatches(const std::string& password, const std::string& stored) {
+  std::vector<std::string_view> parts;
+  std::string_view rest = stored;
+  for (size_t dollar; (dollar = rest.find('$')) != std::string_view::npos;) {
+    parts.push_back(rest.substr(0, dollar));
+    rest.remove_prefix(dollar + 1);
+  }
+  parts.push_back(rest);
+  if (parts.size() != 4 || parts[0] != "pbkdf2-sha256") return false;
+  if (parts[1].empty() || parts[1].size() > 8 ||
+      !std::all_of(parts[1].begin(), parts[1].end(),
+                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+    return false;
+  const long iterations = std::stol(std::string(parts[1]));
+  std::vector<unsigned char> salt, key;
+  if (iterations < 1 || iterations > kMaxIterations || !fromHex(parts[2], salt) ||
+      salt.empty() || !fromHex(parts[3], key) || key.size() != kKeyBytes)
+    return false;
+  unsigned char computed[kKeyBytes];
+  if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt.data(),
+                        static_cast<int>(salt.size()), static_cast<int>(iterations),
+                        EVP_sha256(), static_cast<int>(kKeyBytes), computed) != 1)
+    return false;
+  return CRYPTO_memcmp(computed, key.data(), kKeyBytes) == 0;
 }
 
 // One prepared sqlite3 statement with its parameters bound by position.
@@ -188,6 +309,12 @@ void userFunction(sqlite3_context* ctx, int, sqlite3_value**) {
   sqlite3_result_text(ctx, name->c_str(), static_cast<int>(name->size()), SQLITE_TRANSIENT);
 }
 
+// in_transaction(): 1 inside an explicit transaction, 0 in autocommit mode, so that a
+// procedure can open the transaction it needs or nest a savepoint in the caller's.
+void inTransactionFunction(sqlite3_context* ctx, int, sqlite3_value**) {
+  sqlite3_result_int(ctx, sqlite3_get_autocommit(sqlite3_context_db_handle(ctx)) ? 0 : 1);
+}
+
 class SqliteConnection : public Connection {
  public:
   explicit SqliteConnection(const ConnectParams& p) : user_(p.value("USER NAME")) {
@@ -211,14 +338,36 @@ class SqliteConnection : public Connection {
                                 nullptr) != SQLITE_OK ||
         sqlite3_create_function(db_, "connected_user", 0, textFlags | SQLITE_DETERMINISTIC,
                                 &user_, userFunction, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_create_function(db_, "in_transaction", 0, textFlags, nullptr,
+                                inTransactionFunction, nullptr, nullptr) != SQLITE_OK ||
         sqlite3_exec(db_, "PRAGMA foreign_keys = ON; PRAGMA read_uncommitted = 1", nullptr,
                      nullptr, nullptr) != SQLITE_OK) {
       const std::string msg = trimMessage(sqlite3_errmsg(db_));
       sqlite3_close(db_);
       throw DbError(msg);
     }
+    try {
+      checkLogin(p.value("PASSWORD"));
+      std::lock_guard lock(registryMutex());
+      const LiveConnection self{db_, this};
+      for (const auto& f : functions())
+        if (installFunction(self, f) != SQLITE_OK) fail(db_);
+      liveConnections().push_back(self);
+    } catch (...) {
+      sqlite3_close_v2(db_);
+      throw;
+    }
   }
-  ~SqliteConnection() override { sqlite3_close_v2(db_); }
+  ~SqliteConnection() override {
+    {
+      std::lock_guard lock(registryMutex());
+      auto& live = liveConnections();
+      live.erase(std::remove_if(live.begin(), live.end(),
+                                [this](const LiveConnection& c) { return c.connection == this; }),
+                 live.end());
+    }
+    sqlite3_close_v2(db_);
+  }
   SqliteConnection(const SqliteConnection&) = delete;
   SqliteConnection& operator=(const SqliteConnection&) = delete;
 
@@ -250,6 +399,21 @@ class SqliteConnection : public Connection {
   std::string userName() const override { return user_; }
 
  private:
+  // Refuses the user unless the file lists no users, or lists this one with this password.
+  void checkLogin(const std::string& password) {
+    SqliteStmt hasTable(db_,
+                        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                        "name = 'Db_User' COLLATE NOCASE");
+    if (hasTable.execute({}).rows.at(0).at(0).asInteger() == 0) return;
+    SqliteStmt users(db_, "SELECT count(*) FROM Db_User");
+    if (users.execute({}).rows.at(0).at(0).asInteger() == 0) return;
+    SqliteStmt find(db_, "SELECT Password_Hash FROM Db_User WHERE User_Name = ?1");
+    const ResultSet r = find.execute({Value::text(user_)});
+    // The same answer for an unknown user and a wrong password, as the server gives.
+    if (r.rows.empty() || !passwordMatches(password, r.rows[0][0].asString()))
+      throw DbError("password authentication failed for user \"" + user_ + "\"");
+  }
+
   sqlite3* db_ = nullptr;
   std::string user_;  // the user data of connected_user(); lives as long as db_
 };
@@ -264,6 +428,25 @@ void SqliteDriver::registerProcedure(const std::string& name, Procedure procedur
 void SqliteDriver::unregisterProcedure(const std::string& name) {
   std::lock_guard lock(registryMutex());
   registry().erase(name);
+}
+
+void SqliteDriver::registerFunction(const std::string& name, int nargs,
+                                    ScalarFunction function) {
+  std::lock_guard lock(registryMutex());
+  const FunctionEntry entry{name, nargs,
+                            std::make_shared<const ScalarFunction>(std::move(function))};
+  auto& all = functions();
+  const auto it = std::find_if(all.begin(), all.end(), [&](const FunctionEntry& f) {
+    return f.nargs == nargs && sameName(f.name, name);
+  });
+  if (it != all.end()) *it = entry;
+  else all.push_back(entry);
+  for (const auto& c : liveConnections())
+    if (installFunction(c, entry) != SQLITE_OK) fail(c.db);
+}
+
+bool SqliteDriver::verifyPassword(const std::string& password, const std::string& storedHash) {
+  return passwordMatches(password, storedHash);
 }
 
 bool SqliteDriver::hasProcedure(const std::string& name) {

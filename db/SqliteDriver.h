@@ -4,10 +4,19 @@
 // The file is the connection's main database; the owner prefix `NSU.` is rewritten to it,
 // so both spellings reach the same tables within one page cache. `getdate()` and
 // `CURRENT TIMESTAMP` give the local date and time as "YYYY-MM-DD HH:MM:SS.mmm";
-// `connected_user()` (what `User` becomes in an insert) gives the logged-on user name.
+// `connected_user()` (what `User` becomes in an insert) gives the logged-on user name;
+// `in_transaction()` gives 1 inside an explicit transaction, else 0.
 //
 // SQLite has no stored procedures: `call P (...)` and stored-procedure objects run
-// procedures registered here in C++ by name.
+// procedures registered here in C++ by name; SQL functions of the library database
+// (VXAccess, ...) are registered here in C++ too.
+//
+// Users: a library file with a table Db_User (User_Name, Password_Hash) that holds at least
+// one row admits only the users it lists, with their passwords; anybody else is refused with
+// "password authentication failed for user "<name>"", the server's own words. A file without
+// that table, or with an empty one (a library database just created, not yet given users),
+// admits every name. Password_Hash is "pbkdf2-sha256$<iterations>$<salt hex>$<key hex>":
+// PBKDF2-HMAC-SHA256 over the password, with a 32-byte key.
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,6 +31,11 @@ namespace vx::db {
 // back into `args` and may answer with rows.
 using Procedure = std::function<ResultSet(Connection& connection, std::vector<Value>& args)>;
 
+// A SQL function: gets the connection it runs on and its arguments, and gives its value. A
+// DbError (or other exception) it raises fails the statement with the error's message.
+using ScalarFunction =
+    std::function<Value(Connection& connection, const std::vector<Value>& args)>;
+
 class SqliteDriver {
  public:
   // Registers (or replaces) a procedure under a name matched without regard to case.
@@ -30,8 +44,18 @@ class SqliteDriver {
   static void unregisterProcedure(const std::string& name);
   static bool hasProcedure(const std::string& name);
 
+  // Registers (or replaces) a SQL function of `nargs` arguments (-1: any number) on every
+  // connection, those open now and those opened later; SQLite matches function names without
+  // regard to case. Process-wide; register before connections are in use on other threads.
+  static void registerFunction(const std::string& name, int nargs, ScalarFunction function);
+
+  // Whether `password` is the one `storedHash` (the Db_User form above) was made from. A
+  // malformed hash matches no password.
+  static bool verifyPassword(const std::string& password, const std::string& storedHash);
+
   // Opens the database file `params.value("PATH")`. The file must exist unless "CREATE" is
-  // "1", "TRUE" or "YES"; "USER NAME" is the name `User` reads back.
+  // "1", "TRUE" or "YES"; "USER NAME" is the name `User` reads back; "PASSWORD" its password
+  // when the file has users (above).
   static std::unique_ptr<Connection> connect(const ConnectParams& params);
 };
 

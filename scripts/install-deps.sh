@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev libpq-dev libicu-dev
+  libsqlite3-dev sqlite3 libpq-dev libssl-dev libicu-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core
 )

@@ -1,6 +1,5 @@
-// The engine layer against real engines: a SQLite file, and a PostgreSQL server when the
-// test run provides one (VX_TEST_PG_SOCKET_DIR, VX_TEST_PG_PORT, VX_TEST_PG_USER). Every case
-// runs unchanged on both, as the program's statements must.
+// The engine layer against real engines: a SQLite file, and the test run's PostgreSQL server
+// (PgTestServer.h). Every case runs unchanged on both, as the program's statements must.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include "db/Query.h"
 #include "db/Session.h"
 #include "db/SqliteDriver.h"
+#include "tests/db/PgTestServer.h"
 #include "tests/support/TempDir.h"
 
 using namespace vx::db;
@@ -19,11 +19,6 @@ using namespace vx::db;
 namespace {
 
 enum class Engine { Sqlite, Postgres };
-
-std::string env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
 
 const char* kSchema = R"(
 CREATE TABLE NSU.Item (Id integer PRIMARY KEY, Name varchar(200), Added timestamp,
@@ -42,8 +37,11 @@ BEGIN
   label := b || '!';
   INSERT INTO nsu.Item (Id, Name) VALUES (total, label);
 END $$;
-CREATE FUNCTION nsu.ReturnLoanBasic(unit integer, barcode text) RETURNS TABLE(ErrorCode integer)
-LANGUAGE sql AS $$ SELECT CASE WHEN barcode = 'OK' THEN 0 ELSE unit END $$;
+CREATE PROCEDURE nsu.ReturnLoanBasic(unit integer, barcode text, INOUT ErrorCode integer DEFAULT 0)
+LANGUAGE plpgsql AS $$
+BEGIN
+  ErrorCode := CASE WHEN barcode = 'OK' THEN 0 ELSE unit END;
+END $$;
 CREATE FUNCTION nsu.getdate() RETURNS timestamp LANGUAGE sql AS $$ SELECT localtimestamp $$;
 )";
 
@@ -67,14 +65,13 @@ class EngineTest : public ::testing::TestWithParam<Engine> {
     AliasSpec alias;
     alias.name = "test";
     if (GetParam() == Engine::Postgres) {
-      if (env("VX_TEST_PG_SOCKET_DIR").empty())
-        GTEST_SKIP() << "no PostgreSQL test server: set VX_TEST_PG_SOCKET_DIR, VX_TEST_PG_PORT "
-                        "and VX_TEST_PG_USER";
-      user_ = env("VX_TEST_PG_USER").empty() ? "postgres" : env("VX_TEST_PG_USER");
+      const vxtest::PgTestServer server = vxtest::pgTestServer();
+      if (!server.available()) GTEST_SKIP() << vxtest::kNoPgTestServer;
+      user_ = server.user;
       pgDatabase_ = "vx_db_test_" + std::to_string(getpid());
       alias.driver = DriverKind::Postgres;
-      alias.settings = {{"SERVER NAME", env("VX_TEST_PG_SOCKET_DIR")},
-                        {"PORT", env("VX_TEST_PG_PORT")},
+      alias.settings = {{"SERVER NAME", server.socketDir},
+                        {"PORT", server.port},
                         {"DATABASE NAME", "postgres"}};
       adminSession_ = std::make_unique<Session>("Admin", std::vector<AliasSpec>{alias});
       admin_ = std::make_unique<Database>(*adminSession_);
@@ -376,6 +373,41 @@ TEST(SqliteEngine, MissingFileIsNotCreatedUnlessAsked) {
   EXPECT_EQ(errorOf([&] { d.open(); }), "unable to open database file: " + dir.file("none.vxdb"));
   d.aliasName = "nope";
   EXPECT_EQ(errorOf([&] { d.open(); }), "Unknown alias: nope");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SqliteEngine, FunctionsReachOpenAndNewConnections) {
+  vxtest::TempDir dir;
+  AliasSpec alias{"a", DriverKind::Sqlite, {{"PATH", dir.file("f.vxdb")}, {"CREATE", "1"}}};
+  Session s("S", {alias});
+  Database first(s);
+  first.databaseName = "First";
+  first.aliasName = "a";
+  first.params = {"USER NAME=ada"};
+  first.open();
+  SqliteDriver::registerFunction("vx_test_greet", 1, [](Connection& c, const std::vector<Value>& a) {
+    if (a.at(0).isNull()) throw DbError("nobody to greet");
+    return Value::text(a.at(0).asString() + ", " + c.userName());
+  });
+  EXPECT_EQ(first.connection().run("SELECT vx_test_greet('hello')").rows.at(0).at(0),
+            Value::text("hello, ada"));
+  Database second(s);
+  second.databaseName = "Second";
+  second.aliasName = "a";
+  second.params = {"USER NAME=bo"};
+  second.open();
+  EXPECT_EQ(second.connection().run("SELECT VX_TEST_GREET(:Who)", {Value::text("hi")}).rows[0][0],
+            Value::text("hi, bo"));
+  EXPECT_EQ(errorOf([&] { second.connection().run("SELECT vx_test_greet(NULL)"); }),
+            "nobody to greet");
+  // in_transaction() tells a procedure whether the caller holds a transaction.
+  EXPECT_EQ(second.connection().run("SELECT in_transaction()").rows[0][0], Value::integer(0));
+  second.executeScript("BEGIN");
+  EXPECT_EQ(second.connection().run("SELECT in_transaction()").rows[0][0], Value::integer(1));
+  second.executeScript("ROLLBACK");
 }
 
 }  // namespace

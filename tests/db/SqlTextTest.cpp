@@ -48,7 +48,7 @@ TEST(SqlText, CallStatements) {
   EXPECT_EQ(translate("CALL NSU.P();", Dialect::Sqlite).procedure, "P");
   EXPECT_TRUE(translate("call P", Dialect::Sqlite).sql.empty());
   EXPECT_EQ(translate("call ReturnLoanBasic (:U, :I)", Dialect::Postgres).sql,
-            "SELECT * FROM ReturnLoanBasic ($1, $2)");
+            "CALL ReturnLoanBasic ($1, $2)");
   for (const char* bad : {"call", "call (1)", "call P (1", "call P (1) junk", "call P.(1)"})
     EXPECT_THROW(translate(bad, Dialect::Sqlite), DbError) << bad;
 }

@@ -7,15 +7,20 @@
 --
 -- Times are set relative to the moment of loading, in local time.
 --
--- Database users: an embedded database has no server roles. The rights of the demo users
--- vxdesk (may run "System Down Import") and vxguest (may not) are in Module_Access, as on the
--- server; how the program checks their passwords is its own business.
+-- Database users: an embedded database has no server roles; the demo users are rows of
+-- Db_User with the same passwords as on the server, vxdesk / vxdesk-demo (may run "System Down
+-- Import") and vxguest / vxguest-demo (may not). Their rights are in Module_Access, as on the
+-- server.
 
 PRAGMA foreign_keys = ON;
 
 BEGIN;
 
 INSERT INTO Db_Info (Version, Beta_Version, Upgrading) VALUES ('2.5003', '', 0);
+
+INSERT INTO Db_User (User_Name, Password_Hash) VALUES
+  ('vxdesk',  'pbkdf2-sha256$100000$603c1acf1d5aad99d2b67281f5b18b10$6bb19f7e04417e78681ddc054c58067ecf210c57a05980a51c4ce914066a647b'),
+  ('vxguest', 'pbkdf2-sha256$100000$d84e7793fc271c7aa8f71ca68b88c419$6a5e33f806d075a119979e3682365842497c453026b8a7cd017149a8fe12a02c');
 
 INSERT INTO BDE_Config (Param, Value) VALUES
   ('LANGDRIVER', 'SYDC850'),

@@ -27,6 +27,7 @@ DROP TABLE IF EXISTS Unit;
 DROP TABLE IF EXISTS Global_Options;
 DROP TABLE IF EXISTS BDE_Config;
 DROP TABLE IF EXISTS Db_Info;
+DROP TABLE IF EXISTS Db_User;
 
 -- Database identity ------------------------------------------------------------------------
 
@@ -50,6 +51,19 @@ CREATE TABLE Global_Options (
   Slack_Time   INTEGER NOT NULL DEFAULT 120,
   Marc_Std     TEXT    NOT NULL DEFAULT '',
   Db_Language  TEXT    NOT NULL DEFAULT ''
+);
+
+-- The database users and their passwords. The server has its roles; the embedded database has
+-- this table, and once it holds a row the program admits only the users listed here, with
+-- their passwords (an empty table admits every name: a database just created has no users
+-- yet). Password_Hash is 'pbkdf2-sha256$<iterations>$<salt hex>$<key hex>', PBKDF2-HMAC-SHA256
+-- with a 32-byte key, for example from
+--   openssl kdf -keylen 32 -kdfopt digest:SHA256 -kdfopt pass:PASSWORD
+--               -kdfopt hexsalt:$(openssl rand -hex 16) -kdfopt iter:100000 PBKDF2
+-- (the key printed without its colons). Only on this engine: not a table of the server.
+CREATE TABLE Db_User (
+  User_Name      TEXT NOT NULL PRIMARY KEY,
+  Password_Hash  TEXT NOT NULL
 );
 
 -- Library units ------------------------------------------------------------------------------

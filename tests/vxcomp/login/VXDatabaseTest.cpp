@@ -5,6 +5,7 @@
 #include "db/Query.h"
 #include "platform/Assertion.h"
 #include "platform/Registry.h"
+#include "tests/db/PgTestServer.h"
 #include "tests/support/TempDir.h"
 #include "vxcomp/login/VXDatabase.h"
 
@@ -33,12 +34,13 @@ class VXDatabaseSync : public ::testing::TestWithParam<Engine> {
     AliasSpec alias;
     alias.name = "lib";
     if (GetParam() == Engine::Postgres) {
-      if (env("VX_TEST_PG_SOCKET_DIR").empty()) GTEST_SKIP() << "no PostgreSQL test server";
-      user_ = env("VX_TEST_PG_USER");
+      const auto server = vxtest::pgTestServer();
+      if (!server.available()) GTEST_SKIP() << vxtest::kNoPgTestServer;
+      user_ = server.user;
       pgDatabase_ = "vx_login_test_" + std::to_string(getpid());
       alias.driver = DriverKind::Postgres;
-      alias.settings = {{"SERVER NAME", env("VX_TEST_PG_SOCKET_DIR")},
-                        {"PORT", env("VX_TEST_PG_PORT")},
+      alias.settings = {{"SERVER NAME", server.socketDir},
+                        {"PORT", server.port},
                         {"DATABASE NAME", "postgres"}};
       adminSession_ = std::make_unique<Session>("Admin", std::vector<AliasSpec>{alias});
       admin_ = std::make_unique<Database>(*adminSession_);
@@ -208,7 +210,7 @@ TEST(VXDatabase, AnEmptyAliasIsAnAssertionFailure) {
 }
 
 TEST(VXDatabase, VersionTextsFollowTheLocalesDecimalSeparator) {
-  const std::string lang = env("LANG"), all = env("LC_ALL");
+  const std::string all = env("LC_ALL");
   setenv("LC_ALL", "nb_NO.UTF-8", 1);
   EXPECT_FLOAT_EQ(TVXDatabase::VersionToFloat("2.5003"), 2.5003f);  // the "." is replaced first
   EXPECT_FLOAT_EQ(TVXDatabase::VersionToFloat("2,5003"), 2.5003f);

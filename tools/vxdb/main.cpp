@@ -1,0 +1,344 @@
+// vxdb: creates, seeds and drops the library database behind an alias, and lists the aliases.
+//
+// Exit status: 0 done, 1 the operation failed (the engine's message is printed), 2 bad
+// arguments (the usage is printed).
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/Database.h"
+#include "db/DbError.h"
+#include "db/Query.h"
+#include "db/Session.h"
+#include "db/library/DemoAlias.h"
+#include "db/library/LibraryDatabase.h"
+
+using namespace vx::db;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vxdb create ALIAS [--user U] [--password P] [--no-demo]\n"
+    "       vxdb seed ALIAS [--user U] [--password P]\n"
+    "       vxdb drop ALIAS [--user U] [--password P]\n"
+    "       vxdb list\n"
+    "\n"
+    "  create  makes the library database of ALIAS: a SQLite alias gets its file (which must\n"
+    "          not exist yet); a PostgreSQL alias gets its DATABASE NAME created on the server\n"
+    "          (through the server's \"postgres\" database). Then the tables, the procedures\n"
+    "          and, unless --no-demo, the demo data (which also creates the demo roles on\n"
+    "          PostgreSQL, so it needs a role that may create roles).\n"
+    "  seed    loads the demo data into an existing, empty library database.\n"
+    "  drop    removes the library database: the SQLite file, or DROP DATABASE on the server.\n"
+    "          Only a library database is dropped.\n"
+    "  list    the configured aliases with their drivers and databases.\n"
+    "\n"
+    "--user and --password log on (PostgreSQL also takes libpq's PGUSER and PGPASSWORD).\n"
+    "Aliases come from $VELLUMDEX_ALIASES, or ~/.config/vellumdex/aliases.ini and\n"
+    "/etc/vellumdex/aliases.ini.\n";
+
+struct UsageError {
+  std::string message;
+};
+
+struct Options {
+  std::string command;
+  std::string alias;
+  std::optional<std::string> user;
+  std::optional<std::string> password;
+  bool demo = true;
+};
+
+// "--name value" or "--name=value".
+bool takeValue(const std::vector<std::string>& args, size_t& i, std::string_view name,
+               std::optional<std::string>& out) {
+  const std::string& a = args[i];
+  if (a == name) {
+    if (i + 1 >= args.size()) throw UsageError{std::string(name) + " needs a value"};
+    out = args[++i];
+    return true;
+  }
+  if (a.size() > name.size() && a.compare(0, name.size(), name) == 0 && a[name.size()] == '=') {
+    out = a.substr(name.size() + 1);
+    return true;
+  }
+  return false;
+}
+
+Options parse(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError{"no command given"};
+  Options o;
+  o.command = args[0];
+  if (o.command != "create" && o.command != "seed" && o.command != "drop" && o.command != "list")
+    throw UsageError{"unknown command \"" + o.command + "\""};
+  std::vector<std::string> positional;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (takeValue(args, i, "--user", o.user) || takeValue(args, i, "--password", o.password))
+      continue;
+    if (a == "--no-demo") {
+      if (o.command != "create") throw UsageError{"--no-demo belongs to create"};
+      o.demo = false;
+      continue;
+    }
+    if (a.size() > 1 && a[0] == '-') throw UsageError{"unknown option \"" + a + "\""};
+    positional.push_back(a);
+  }
+  if (o.command == "list") {
+    if (!positional.empty() || o.user || o.password)
+      throw UsageError{"list takes no arguments"};
+    return o;
+  }
+  if (positional.empty()) throw UsageError{o.command + " needs an ALIAS"};
+  if (positional.size() > 1) throw UsageError{"unexpected argument \"" + positional[1] + "\""};
+  o.alias = positional[0];
+  return o;
+}
+
+std::string setting(const AliasSpec& a, const std::string& name) {
+  for (const auto& [k, v] : a.settings)
+    if (sameName(k, name)) return v;
+  return {};
+}
+
+std::vector<std::string> loginParams(const Options& o) {
+  std::vector<std::string> p;
+  if (o.user) p.push_back("USER NAME=" + *o.user);
+  if (o.password) p.push_back("PASSWORD=" + *o.password);
+  return p;
+}
+
+// A PostgreSQL identifier, quoted: the name is taken exactly as the alias writes it, which is
+// also how libpq connects to it.
+std::string quoteIdentifier(const std::string& name) {
+  std::string q = "\"";
+  for (char c : name) {
+    if (c == '"') q += '"';
+    q += c;
+  }
+  return q + "\"";
+}
+
+std::string pgDatabaseName(const AliasSpec& a) {
+  const std::string name = setting(a, "DATABASE NAME");
+  if (name.empty())
+    throw DbError("The alias " + a.name + " names no database (DATABASE NAME)");
+  return name;
+}
+
+// A connection to the server's maintenance database with the alias's server settings.
+std::unique_ptr<Database> openMaintenance(Session& session, const Options& o) {
+  auto db = std::make_unique<Database>(session);
+  db->databaseName = "VXAdmin";
+  db->aliasName = o.alias;
+  db->params = loginParams(o);
+  setParamValue(db->params, "DATABASE NAME", "postgres");
+  db->open();
+  return db;
+}
+
+std::unique_ptr<Database> openLibrary(Session& session, const Options& o,
+                                      std::vector<std::string> extra = {}) {
+  auto db = std::make_unique<Database>(session);
+  db->databaseName = "VXDB";
+  db->aliasName = o.alias;
+  db->params = loginParams(o);
+  for (const auto& line : extra) db->params.push_back(line);
+  db->open();
+  return db;
+}
+
+// Whether the open database holds the library's tables. On SQLite a file that is not a
+// database at all fails here with the engine's message.
+bool isLibraryDatabase(Database& db) {
+  const char* sql = db.connection().dialect() == Dialect::Sqlite
+                        ? "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                          "lower(name) IN ('db_info', 'unit', 'copy', 'loan', 'borrower')"
+                        : "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = 'nsu' "
+                          "AND tablename IN ('db_info', 'unit', 'copy', 'loan', 'borrower')";
+  const ResultSet r = db.connection().run(sql);
+  return !r.rows.empty() && r.rows[0][0].asInteger() == 5;
+}
+
+void removeFileIfPresent(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+    throw DbError("Cannot remove " + path + ": " + std::strerror(errno));
+}
+
+int create(Session& session, const Options& o) {
+  const AliasSpec& alias = session.alias(o.alias);
+  if (alias.driver == DriverKind::Sqlite) {
+    const std::string path = setting(alias, "PATH");
+    if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty()) {
+      std::error_code ec;
+      std::filesystem::create_directories(folder, ec);
+      if (ec) throw DbError("Cannot create the folder " + folder.string() + ": " + ec.message());
+    }
+    // Claim the name first: a file that exists is never built over (the schema would
+    // empty its tables).
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno == EEXIST)
+        throw DbError(path + " exists already; drop it first, or seed it if it is empty");
+      throw DbError("Cannot create " + path + ": " + std::strerror(errno));
+    }
+    ::close(fd);
+    try {
+      auto db = openLibrary(session, o);
+      library::createLibraryDatabase(*db, o.demo);
+    } catch (...) {
+      ::unlink(path.c_str());
+      throw;
+    }
+    std::cout << "Created the library database " << path
+              << (o.demo ? " with demo data" : "") << "\n";
+    return 0;
+  }
+
+  const std::string name = pgDatabaseName(alias);
+  auto admin = openMaintenance(session, o);
+  admin->executeScript("CREATE DATABASE " + quoteIdentifier(name));
+  try {
+    auto db = openLibrary(session, o);
+    library::createLibraryDatabase(*db, o.demo);
+  } catch (const DbError& e) {
+    // A half-made database is of no use, and would make the next create fail.
+    std::string cleanup;
+    try {
+      admin->executeScript("DROP DATABASE IF EXISTS " + quoteIdentifier(name));
+    } catch (const DbError& dropError) {
+      cleanup = " (and the new database could not be dropped again: " +
+                std::string(dropError.what()) + ")";
+    }
+    throw DbError(e.what() + cleanup);
+  }
+  std::cout << "Created the library database " << name << (o.demo ? " with demo data" : "")
+            << "\n";
+  return 0;
+}
+
+int seed(Session& session, const Options& o) {
+  auto db = openLibrary(session, o);
+  if (!isLibraryDatabase(*db))
+    throw DbError("The database of alias " + o.alias +
+                  " is not a library database; create it with vxdb create");
+  // The demo rows come with fixed keys and a one-row Db_Info: loading them over other data
+  // would fail half-way or leave two rows where the program relies on one.
+  const ResultSet r = db->connection().run(
+      "SELECT (SELECT count(*) FROM NSU.Db_Info) + (SELECT count(*) FROM NSU.Unit)");
+  if (!r.rows.empty() && r.rows[0][0].asInteger() != 0)
+    throw DbError("The library database of alias " + o.alias +
+                  " already holds data; seed loads the demo data only into an empty one");
+  const Dialect dialect = db->connection().dialect();
+  db->executeScript(std::string(library::script(dialect, library::Script::Demo)));
+  std::cout << "Loaded the demo data into the library database of alias " << o.alias << "\n";
+  return 0;
+}
+
+int drop(Session& session, const Options& o) {
+  const AliasSpec& alias = session.alias(o.alias);
+  if (alias.driver == DriverKind::Sqlite) {
+    const std::string path = setting(alias, "PATH");
+    if (!std::filesystem::exists(path)) throw DbError(path + " does not exist");
+    {
+      std::unique_ptr<Database> db;
+      bool library = false;
+      try {
+        db = openLibrary(session, o);
+        library = isLibraryDatabase(*db);
+      } catch (const DbError& e) {
+        throw DbError("Refusing to drop " + path + ": " + e.what());
+      }
+      if (!library)
+        throw DbError("Refusing to drop " + path + ": it is not a library database");
+    }
+    removeFileIfPresent(path);
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) removeFileIfPresent(path + suffix);
+    std::cout << "Dropped the library database " << path << "\n";
+    return 0;
+  }
+
+  const std::string name = pgDatabaseName(alias);
+  {
+    auto db = openLibrary(session, o);
+    if (!isLibraryDatabase(*db))
+      throw DbError("Refusing to drop the database " + name + ": it is not a library database");
+  }
+  auto admin = openMaintenance(session, o);
+  admin->executeScript("DROP DATABASE " + quoteIdentifier(name));
+  std::cout << "Dropped the library database " << name << "\n";
+  return 0;
+}
+
+int list(Session& session) {
+  struct Row {
+    std::string name, driver, where;
+  };
+  std::vector<Row> rows;
+  size_t width = 5;
+  for (const std::string& name : session.aliasNames()) {
+    const AliasSpec& a = session.alias(name);
+    Row r{a.name, a.driver == DriverKind::Sqlite ? "SQLITE" : "POSTGRES", ""};
+    if (a.driver == DriverKind::Sqlite) {
+      r.where = setting(a, "PATH");
+    } else {
+      const std::string server = setting(a, "SERVER NAME");
+      const std::string port = setting(a, "PORT");
+      r.where = (server.empty() ? "(default server)" : server) + (port.empty() ? "" : ":" + port) +
+                " / " + setting(a, "DATABASE NAME");
+    }
+    width = std::max(width, r.name.size());
+    rows.push_back(std::move(r));
+  }
+  if (rows.empty()) {
+    std::cout << "No alias is configured.\n";
+    return 0;
+  }
+  auto pad = [](const std::string& s, size_t w) { return s + std::string(w - s.size() + 2, ' '); };
+  std::cout << pad("ALIAS", width) << pad("DRIVER", 8) << "DATABASE\n";
+  for (const Row& r : rows) std::cout << pad(r.name, width) << pad(r.driver, 8) << r.where << "\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::cout << kUsage;
+    return 0;
+  }
+  Options o;
+  try {
+    o = parse(args);
+  } catch (const UsageError& e) {
+    std::cerr << "vxdb: " << e.message << "\n" << kUsage;
+    return 2;
+  }
+  try {
+    Session session("Default");
+    // A first start sets up the demo alias; a failure here (a malformed alias file, a data
+    // folder that cannot be written) leaves no alias to work with and ends the run.
+    library::ensureDemoAlias(session);
+    if (o.command == "list") return list(session);
+    if (o.command == "create") return create(session, o);
+    if (o.command == "seed") return seed(session, o);
+    return drop(session, o);
+  } catch (const DbError& e) {
+    std::cerr << "vxdb: " << e.what() << "\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "vxdb: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,300 @@
+// vxsql: runs one statement or one stored procedure on the library database of an alias,
+// through the same engine layer as the program, and prints what came back.
+//
+// Exit status: 0 done, 1 the statement failed (the engine's message is printed), 2 bad
+// arguments (the usage is printed).
+#include <charconv>
+#include <cstdint>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/Database.h"
+#include "db/DbError.h"
+#include "db/Query.h"
+#include "db/Session.h"
+#include "db/library/DemoAlias.h"
+#include "db/library/LibraryDatabase.h"
+
+using namespace vx::db;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vxsql ALIAS [-U user] [-P password] [-p Name=value ...] [--type Name=TYPE ...] \"SQL\"\n"
+    "       vxsql ALIAS [-U user] [-P password] --proc NAME [-p Name=value | --inout Name[=value]]...\n"
+    "             [--type Name=TYPE ...]\n"
+    "\n"
+    "  SQL            one statement in the program's dialect; :Name parameters take the -p values\n"
+    "                 (bound, never pasted into the text). Rows are printed as a table.\n"
+    "  --proc NAME    runs the stored procedure NAME with the parameters in the order given:\n"
+    "                 -p is an input, --inout an input and output (null when no value is given).\n"
+    "                 The in-out values are printed after the call, one Name=value a line.\n"
+    "  --type N=TYPE  integer, string or datetime (YYYY-MM-DD[ HH:MM[:SS]]). Without it a value\n"
+    "                 written as a plain integer (no sign but '-', no leading zero) is an integer\n"
+    "                 and anything else a string.\n"
+    "  -U, -P         log on (PostgreSQL also takes libpq's PGUSER and PGPASSWORD).\n"
+    "  --             ends the options (for a statement that begins with '-').\n"
+    "\n"
+    "A null prints as NULL.\n";
+
+struct UsageError {
+  std::string message;
+};
+
+struct ParamArg {
+  std::string name;
+  std::optional<std::string> value;
+  ParamDirection direction = ParamDirection::Input;
+  DataType type = DataType::Unknown;
+};
+
+struct Options {
+  std::string alias;
+  std::optional<std::string> sql;
+  std::optional<std::string> proc;
+  std::optional<std::string> user;
+  std::optional<std::string> password;
+  std::vector<ParamArg> params;
+};
+
+std::pair<std::string, std::optional<std::string>> splitAssignment(const std::string& text) {
+  const auto eq = text.find('=');
+  if (eq == std::string::npos) return {text, std::nullopt};
+  return {text.substr(0, eq), text.substr(eq + 1)};
+}
+
+DataType typeNamed(const std::string& name) {
+  if (sameName(name, "integer")) return DataType::Integer;
+  if (sameName(name, "string")) return DataType::String;
+  if (sameName(name, "datetime")) return DataType::DateTime;
+  throw UsageError{"unknown type \"" + name + "\" (integer, string or datetime)"};
+}
+
+std::optional<int64_t> parseInteger(std::string_view s) {
+  int64_t v = 0;
+  const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
+  return v;
+}
+
+// Text that reads back exactly as written from the integer: "0", "42", "-7", not "007" or
+// "+7". Barcodes with leading zeros stay strings.
+bool isPlainInteger(std::string_view s) {
+  if (!parseInteger(s)) return false;
+  const std::string_view digits = s.front() == '-' ? s.substr(1) : s;
+  return !digits.empty() && (digits == "0" || digits.front() != '0') && s != "-0";
+}
+
+Value valueOf(const ParamArg& p) {
+  const std::string& text = *p.value;
+  switch (p.type) {
+    case DataType::Integer:
+      if (auto v = parseInteger(text)) return Value::integer(*v);
+      throw UsageError{"the value of " + p.name + " is not an integer: \"" + text + "\""};
+    case DataType::DateTime:
+      if (auto v = DateTime::parse(text)) return Value::dateTime(*v);
+      throw UsageError{"the value of " + p.name + " is not a date-time: \"" + text + "\""};
+    case DataType::String: return Value::text(text);
+    default: return isPlainInteger(text) ? Value::integer(*parseInteger(text)) : Value::text(text);
+  }
+}
+
+Options parse(const std::vector<std::string>& args) {
+  Options o;
+  std::vector<std::string> positional;
+  std::vector<std::pair<std::string, DataType>> types;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+      positional.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
+      return args[++i];
+    };
+    if (a == "-U") {
+      o.user = value();
+    } else if (a == "-P") {
+      o.password = value();
+    } else if (a == "--proc") {
+      if (o.proc) throw UsageError{"--proc is given twice"};
+      o.proc = value();
+      if (o.proc->empty()) throw UsageError{"--proc needs a procedure name"};
+    } else if (a == "-p" || a == "--inout") {
+      auto [name, v] = splitAssignment(value());
+      if (name.empty()) throw UsageError{a + " needs Name=value"};
+      if (a == "-p" && !v) throw UsageError{"-p " + name + " needs a value: -p " + name + "=value"};
+      for (const auto& p : o.params)
+        if (sameName(p.name, name)) throw UsageError{"the parameter " + name + " is given twice"};
+      o.params.push_back(
+          {name, v, a == "-p" ? ParamDirection::Input : ParamDirection::InputOutput,
+           DataType::Unknown});
+    } else if (a == "--type") {
+      auto [name, t] = splitAssignment(value());
+      if (name.empty() || !t) throw UsageError{"--type needs Name=integer|string|datetime"};
+      types.emplace_back(name, typeNamed(*t));
+    } else if (a == "-h" || a == "--help") {
+      throw UsageError{""};
+    } else {
+      throw UsageError{"unknown option \"" + a + "\""};
+    }
+  }
+  if (positional.empty()) throw UsageError{"no ALIAS given"};
+  o.alias = positional[0];
+  if (positional.size() > 2)
+    throw UsageError{"unexpected argument \"" + positional[2] +
+                     "\" (quote the statement as one argument)"};
+  if (positional.size() == 2) o.sql = positional[1];
+  if (o.sql && o.proc) throw UsageError{"give either a statement or --proc, not both"};
+  if (!o.sql && !o.proc) throw UsageError{"no statement given (and no --proc)"};
+  if (o.sql)
+    for (const auto& p : o.params)
+      if (p.direction == ParamDirection::InputOutput)
+        throw UsageError{"--inout belongs to --proc; a statement takes -p"};
+  for (const auto& [name, type] : types) {
+    bool found = false;
+    for (auto& p : o.params)
+      if (sameName(p.name, name)) {
+        p.type = type;
+        found = true;
+      }
+    if (!found) throw UsageError{"--type " + name + ": no -p or --inout gives " + name};
+  }
+  return o;
+}
+
+std::string shown(const Value& v) {
+  if (v.isNull()) return "NULL";
+  std::string s = v.asString();
+  // One value, one line: control characters would break the table.
+  std::string out;
+  for (char c : s) {
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else out += c;
+  }
+  return out;
+}
+
+// Characters, not bytes: UTF-8 continuation bytes take no column.
+size_t columns(const std::string& s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+void printTable(const ResultSet& r) {
+  std::vector<size_t> width;
+  for (const auto& c : r.columns) width.push_back(columns(c));
+  std::vector<std::vector<std::string>> cells;
+  for (const auto& row : r.rows) {
+    std::vector<std::string> line;
+    for (size_t i = 0; i < r.columns.size(); ++i) {
+      line.push_back(i < row.size() ? shown(row[i]) : std::string());
+      width[i] = std::max(width[i], columns(line.back()));
+    }
+    cells.push_back(std::move(line));
+  }
+  auto printLine = [&](const std::vector<std::string>& line) {
+    std::string out;
+    for (size_t i = 0; i < line.size(); ++i) {
+      if (i) out += " | ";
+      out += line[i];
+      if (i + 1 < line.size()) out += std::string(width[i] - columns(line[i]), ' ');
+    }
+    std::cout << out << "\n";
+  };
+  printLine(r.columns);
+  std::string rule;
+  for (size_t i = 0; i < width.size(); ++i) rule += (i ? "-+-" : "") + std::string(width[i], '-');
+  std::cout << rule << "\n";
+  for (const auto& line : cells) printLine(line);
+  std::cout << r.rows.size() << " row(s)\n";
+}
+
+int runStatement(Session& session, const Options& o) {
+  Query q(session);
+  q.databaseName = "VXDB";
+  q.setSql(*o.sql);
+  for (const auto& p : o.params) q.paramByName(p.name).setValue(valueOf(p));
+  q.open();
+  ResultSet r;
+  for (size_t i = 0; i < q.fieldCount(); ++i) r.columns.push_back(q.field(i).name());
+  for (q.first(); !q.eof(); q.next()) {
+    std::vector<Value> row;
+    for (size_t i = 0; i < q.fieldCount(); ++i) row.push_back(q.field(i).value());
+    r.rows.push_back(std::move(row));
+  }
+  if (r.columns.empty())
+    std::cout << "Done.\n";
+  else
+    printTable(r);
+  return 0;
+}
+
+int runProcedure(Session& session, const Options& o) {
+  StoredProc sp(session);
+  sp.databaseName = "VXDB";
+  sp.setProcName(*o.proc);
+  for (const auto& p : o.params) sp.addParam(p.name, p.type, p.direction);
+  // Prepared with the declared types only: a parameter without --type is left to the
+  // engine to type from the procedure, whatever its value looks like.
+  sp.prepare();
+  for (const auto& p : o.params)
+    if (p.value) sp.paramByName(p.name).setValue(valueOf(p));
+  sp.execProc();
+  for (const auto& p : sp.params())
+    if (p.direction() == ParamDirection::InputOutput)
+      std::cout << p.name() << "=" << shown(p.value()) << "\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  Options o;
+  try {
+    o = parse(args);
+    // Values are checked before anything connects.
+    for (const auto& p : o.params)
+      if (p.value) valueOf(p);
+  } catch (const UsageError& e) {
+    if (e.message.empty()) {
+      std::cout << kUsage;
+      return 0;
+    }
+    std::cerr << "vxsql: " << e.message << "\n" << kUsage;
+    return 2;
+  }
+  try {
+    Session session("Default");
+    // A first start sets up the demo alias; a failure here (a malformed alias file, a data
+    // folder that cannot be written) leaves no alias to work with and ends the run.
+    library::ensureDemoAlias(session);
+    if (session.alias(o.alias).driver == DriverKind::Sqlite) library::installSqliteProcedures();
+    Database db(session);
+    db.databaseName = "VXDB";
+    db.aliasName = o.alias;
+    if (o.user) db.params.push_back("USER NAME=" + *o.user);
+    if (o.password) db.params.push_back("PASSWORD=" + *o.password);
+    db.open();
+    return o.proc ? runProcedure(session, o) : runStatement(session, o);
+  } catch (const DbError& e) {
+    std::cerr << "vxsql: " << e.what() << "\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "vxsql: " << e.what() << "\n";
+    return 1;
+  }
+}
