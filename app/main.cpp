@@ -1,9 +1,14 @@
 // vxdown: the circulation desk's recorder for the time the library database is down.
 #include "app/FVXSysDn.h"
+#include "db/Session.h"
+#include "db/library/DemoAlias.h"
 #include "platform/HelpFiles.h"
 
 #include <QApplication>
 #include <QFont>
+
+#include <cstdio>
+#include <exception>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -11,6 +16,14 @@ int main(int argc, char** argv) {
   // The windows are laid out for an 8 point sans serif of the Windows desktop.
   QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans", "Sans Serif"});
   vx::help::setApplicationHelpFile("sys_down.hlp");
+  // A machine without any library database alias gets the embedded demo library, so that
+  // loans can be recorded and imported at once. Recording needs no database: a failure here
+  // is reported and the desk goes on.
+  try {
+    vx::db::library::ensureDemoAlias(vx::db::Session::defaultSession());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "vxdown: the demo library database could not be set up: %s\n", e.what());
+  }
   TFVXSysDn window;
   return app.exec();
 }
