@@ -17,8 +17,10 @@
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
 #include "db/library/LibraryDatabase.h"
+#include "tools/vxsql/CommandLine.h"
 
 using namespace vx::db;
+using namespace vx::tools::vxsql;
 
 namespace {
 
@@ -39,138 +41,6 @@ constexpr const char* kUsage =
     "  --             ends the options (for a statement that begins with '-').\n"
     "\n"
     "A null prints as NULL.\n";
-
-struct UsageError {
-  std::string message;
-};
-
-struct ParamArg {
-  std::string name;
-  std::optional<std::string> value;
-  ParamDirection direction = ParamDirection::Input;
-  DataType type = DataType::Unknown;
-};
-
-struct Options {
-  std::string alias;
-  std::optional<std::string> sql;
-  std::optional<std::string> proc;
-  std::optional<std::string> user;
-  std::optional<std::string> password;
-  std::vector<ParamArg> params;
-};
-
-std::pair<std::string, std::optional<std::string>> splitAssignment(const std::string& text) {
-  const auto eq = text.find('=');
-  if (eq == std::string::npos) return {text, std::nullopt};
-  return {text.substr(0, eq), text.substr(eq + 1)};
-}
-
-DataType typeNamed(const std::string& name) {
-  if (sameName(name, "integer")) return DataType::Integer;
-  if (sameName(name, "string")) return DataType::String;
-  if (sameName(name, "datetime")) return DataType::DateTime;
-  throw UsageError{"unknown type \"" + name + "\" (integer, string or datetime)"};
-}
-
-std::optional<int64_t> parseInteger(std::string_view s) {
-  int64_t v = 0;
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
-  return v;
-}
-
-// Text that reads back exactly as written from the integer: "0", "42", "-7", not "007" or
-// "+7". Barcodes with leading zeros stay strings.
-bool isPlainInteger(std::string_view s) {
-  if (!parseInteger(s)) return false;
-  const std::string_view digits = s.front() == '-' ? s.substr(1) : s;
-  return !digits.empty() && (digits == "0" || digits.front() != '0') && s != "-0";
-}
-
-Value valueOf(const ParamArg& p) {
-  const std::string& text = *p.value;
-  switch (p.type) {
-    case DataType::Integer:
-      if (auto v = parseInteger(text)) return Value::integer(*v);
-      throw UsageError{"the value of " + p.name + " is not an integer: \"" + text + "\""};
-    case DataType::DateTime:
-      if (auto v = DateTime::parse(text)) return Value::dateTime(*v);
-      throw UsageError{"the value of " + p.name + " is not a date-time: \"" + text + "\""};
-    case DataType::String: return Value::text(text);
-    default: return isPlainInteger(text) ? Value::integer(*parseInteger(text)) : Value::text(text);
-  }
-}
-
-Options parse(const std::vector<std::string>& args) {
-  Options o;
-  std::vector<std::string> positional;
-  std::vector<std::pair<std::string, DataType>> types;
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-      positional.push_back(a);
-      continue;
-    }
-    if (a == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++i];
-    };
-    if (a == "-U") {
-      o.user = value();
-    } else if (a == "-P") {
-      o.password = value();
-    } else if (a == "--proc") {
-      if (o.proc) throw UsageError{"--proc is given twice"};
-      o.proc = value();
-      if (o.proc->empty()) throw UsageError{"--proc needs a procedure name"};
-    } else if (a == "-p" || a == "--inout") {
-      auto [name, v] = splitAssignment(value());
-      if (name.empty()) throw UsageError{a + " needs Name=value"};
-      if (a == "-p" && !v) throw UsageError{"-p " + name + " needs a value: -p " + name + "=value"};
-      for (const auto& p : o.params)
-        if (sameName(p.name, name)) throw UsageError{"the parameter " + name + " is given twice"};
-      o.params.push_back(
-          {name, v, a == "-p" ? ParamDirection::Input : ParamDirection::InputOutput,
-           DataType::Unknown});
-    } else if (a == "--type") {
-      auto [name, t] = splitAssignment(value());
-      if (name.empty() || !t) throw UsageError{"--type needs Name=integer|string|datetime"};
-      types.emplace_back(name, typeNamed(*t));
-    } else if (a == "-h" || a == "--help") {
-      throw UsageError{""};
-    } else {
-      throw UsageError{"unknown option \"" + a + "\""};
-    }
-  }
-  if (positional.empty()) throw UsageError{"no ALIAS given"};
-  o.alias = positional[0];
-  if (positional.size() > 2)
-    throw UsageError{"unexpected argument \"" + positional[2] +
-                     "\" (quote the statement as one argument)"};
-  if (positional.size() == 2) o.sql = positional[1];
-  if (o.sql && o.proc) throw UsageError{"give either a statement or --proc, not both"};
-  if (!o.sql && !o.proc) throw UsageError{"no statement given (and no --proc)"};
-  if (o.sql)
-    for (const auto& p : o.params)
-      if (p.direction == ParamDirection::InputOutput)
-        throw UsageError{"--inout belongs to --proc; a statement takes -p"};
-  for (const auto& [name, type] : types) {
-    bool found = false;
-    for (auto& p : o.params)
-      if (sameName(p.name, name)) {
-        p.type = type;
-        found = true;
-      }
-    if (!found) throw UsageError{"--type " + name + ": no -p or --inout gives " + name};
-  }
-  return o;
-}
 
 std::string shown(const Value& v) {
   if (v.isNull()) return "NULL";

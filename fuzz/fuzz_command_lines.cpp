@@ -1,0 +1,40 @@
+// Fuzzes the command lines of vxsql and vxdb: the input, split at NUL bytes, is the argument
+// list. A bad command line must come back as a usage error, never as a crash or another
+// exception, and an accepted one must be whole.
+#include "tools/vxdb/CommandLine.h"
+#include "tools/vxsql/CommandLine.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<std::string> args(1);
+  for (size_t i = 0; i < size; ++i) {
+    if (data[i] == 0)
+      args.emplace_back();
+    else
+      args.back() += char(data[i]);
+  }
+  try {
+    const auto o = vx::tools::vxsql::parse(args);
+    if (o.sql.has_value() == o.proc.has_value()) std::abort();
+    for (const auto& p : o.params) {
+      if (p.name.empty()) std::abort();
+      if (p.value) {
+        try {
+          (void)vx::tools::vxsql::valueOf(p);
+        } catch (const vx::tools::vxsql::UsageError&) {
+        }
+      }
+    }
+  } catch (const vx::tools::vxsql::UsageError&) {
+  }
+  try {
+    const auto o = vx::tools::vxdb::parse(args);
+    if (o.command != "list" && o.alias.empty() && args.size() < 2) std::abort();
+  } catch (const vx::tools::vxdb::UsageError&) {
+  }
+  return 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The command line of vxdb, read into what to do. A plain parser of the arguments: it
+// touches no database.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vx::tools::vxdb {
+
+// A bad command line; an empty message asks for the usage only.
+struct UsageError {
+  std::string message;
+};
+
+struct Options {
+  std::string command;  // create, seed, drop or list
+  std::string alias;    // set for every command but list
+  std::optional<std::string> user;
+  std::optional<std::string> password;
+  bool demo = true;     // create: load the demo data too
+};
+
+// The arguments after the program name. Raises UsageError.
+Options parse(const std::vector<std::string>& args);
+
+}  // namespace vx::tools::vxdb
