@@ -28,19 +28,19 @@ std::string folderOf(const std::string& file) {
 }
 
 struct Pending {
-  AliasSpec spec;
+  AliasSpec alias;
   std::string driverText;
   bool hasDriver = false;
   size_t line = 0;
 };
 
 void finish(Pending& p, const std::string& file, std::vector<AliasSpec>& out) {
-  const std::string where = file + ":" + std::to_string(p.line) + ": alias \"" + p.spec.name + "\"";
+  const std::string where = file + ":" + std::to_string(p.line) + ": alias \"" + p.alias.name + "\"";
   if (!p.hasDriver) throw DbError(where + " names no DRIVER (SQLITE or POSTGRES)");
   if (sameName(p.driverText, "SQLITE")) {
-    p.spec.driver = DriverKind::Sqlite;
+    p.alias.driver = DriverKind::Sqlite;
     bool hasPath = false;
-    for (auto& [k, v] : p.spec.settings)
+    for (auto& [k, v] : p.alias.settings)
       if (sameName(k, "PATH")) {
         if (v.empty()) continue;
         if (v.front() != '/') v = folderOf(file) + v;
@@ -48,12 +48,12 @@ void finish(Pending& p, const std::string& file, std::vector<AliasSpec>& out) {
       }
     if (!hasPath) throw DbError(where + " names no database file (PATH)");
   } else if (sameName(p.driverText, "POSTGRES") || sameName(p.driverText, "POSTGRESQL")) {
-    p.spec.driver = DriverKind::Postgres;
+    p.alias.driver = DriverKind::Postgres;
   } else {
     throw DbError(where + " has the unknown driver \"" + p.driverText +
                   "\" (SQLITE or POSTGRES)");
   }
-  out.push_back(std::move(p.spec));
+  out.push_back(std::move(p.alias));
 }
 
 }  // namespace
@@ -86,7 +86,7 @@ std::vector<AliasSpec> parseAliases(std::string_view text, const std::string& fi
         if (sameName(a.name, name))
           lineError(file, lineNo, "the alias \"" + name + "\" is defined twice");
       current = Pending{};
-      current.spec.name = name;
+      current.alias.name = name;
       current.line = lineNo;
       inSection = true;
       continue;
@@ -104,12 +104,12 @@ std::vector<AliasSpec> parseAliases(std::string_view text, const std::string& fi
       continue;
     }
     bool replaced = false;
-    for (auto& [k, v] : current.spec.settings)
+    for (auto& [k, v] : current.alias.settings)
       if (sameName(k, key)) {
         v = value;
         replaced = true;
       }
-    if (!replaced) current.spec.settings.emplace_back(key, value);
+    if (!replaced) current.alias.settings.emplace_back(key, value);
   }
   if (inSection) finish(current, file, out);
   return out;

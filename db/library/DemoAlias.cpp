@@ -130,11 +130,11 @@ void createDemoLibrary(const std::string& path) {
     ::fchmod(fd.get(), 0600);
   }
   try {
-    AliasSpec spec{"setup", DriverKind::Sqlite, {{"PATH", tmp}}};
-    Session session("DemoSetup", {spec});
+    AliasSpec setupAlias{"setup", DriverKind::Sqlite, {{"PATH", tmp}}};
+    Session session("DemoSetup", {setupAlias});
     Database db(session);
     db.databaseName = "VXDemoSetup";
-    db.aliasName = spec.name;
+    db.aliasName = setupAlias.name;
     db.open();
     createLibraryDatabase(db, true);
     db.close();
