@@ -1,0 +1,165 @@
+// mldc: compiles the program's dictionary file from its translation table and language list,
+// and dumps a dictionary file as readable text.
+//   mldc compile TABLE.tsv LANGS.ini -o OUT.mld [--version 1|2|3] [--big-endian] [--utf16|--ansi]
+//   mldc dump FILE.mld
+#include "i18n/MLDFile.h"
+#include "i18n/MLDWriter.h"
+#include "tools/mldc/MldSource.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vx::i18n;
+
+constexpr const char* kUsage =
+    "usage: mldc compile TABLE.tsv LANGS.ini -o OUT.mld [--version 1|2|3] [--big-endian] "
+    "[--utf16|--ansi]\n"
+    "       mldc dump FILE.mld\n";
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error(path + ": cannot be read");
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+int compile(const std::vector<std::string>& args) {
+  std::vector<std::string> inputs;
+  std::string output;
+  MLDWriteOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "-o" && i + 1 < args.size()) output = args[++i];
+    else if (a == "--version" && i + 1 < args.size()) {
+      const std::string v = args[++i];
+      if (v != "1" && v != "2" && v != "3") throw std::invalid_argument("--version takes 1, 2 or 3");
+      options.version = v[0] - '0';
+    } else if (a == "--big-endian") options.bigEndian = true;
+    else if (a == "--utf16") options.utf16 = true;
+    else if (a == "--ansi") options.utf16 = false;
+    else if (!a.empty() && a[0] == '-') throw std::invalid_argument("unknown option " + a);
+    else inputs.push_back(a);
+  }
+  if (inputs.size() != 2 || output.empty()) throw std::invalid_argument("compile needs TABLE.tsv LANGS.ini -o OUT.mld");
+  const auto languages = vx::mldc::parseLanguages(readAll(inputs[1]), inputs[1]);
+  MLDDocument doc;
+  for (const auto& l : languages) doc.Languages.push_back(l.language);
+  options.contextKind = vx::mldc::parseTable(readAll(inputs[0]), inputs[0], languages, doc.Translations);
+  const std::string bytes = writeMLD(doc, options);
+  // Written beside the target and renamed over it, so that a failed run leaves no half file.
+  const std::string temp = output + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::remove(temp.c_str());
+      throw std::runtime_error(output + ": cannot be written");
+    }
+  }
+  if (std::rename(temp.c_str(), output.c_str()) != 0) {
+    std::remove(temp.c_str());
+    throw std::runtime_error(output + ": cannot be written");
+  }
+  return 0;
+}
+
+std::string quoted(const std::string& s) { return "\"" + vx::mldc::escapeField(s) + "\""; }
+
+std::string joinInts(const std::vector<int>& v) {
+  std::string s;
+  for (std::size_t i = 0; i < v.size(); ++i) s += (i ? "," : "") + std::to_string(v[i]);
+  return s;
+}
+
+std::string joinTexts(const std::vector<std::string>& v) {
+  std::string s;
+  for (std::size_t i = 0; i < v.size(); ++i) s += (i ? "," : "") + v[i];
+  return s;
+}
+
+int dump(const std::string& path) {
+  TIvMLDFile f;
+  f.LoadFile(path);
+  std::ostream& o = std::cout;
+  static const char* kinds[] = {"none", "both contexts", "context2 only", "context1 only"};
+  o << "MLD version " << f.Version() << ", " << (f.BigEndian() ? "big-endian" : "little-endian")
+    << ", " << (f.EightBit() ? "8-bit" : "UTF-16") << " texts, context kind "
+    << static_cast<int>(f.ContextKind()) << " (" << kinds[static_cast<int>(f.ContextKind())] << ")\n";
+  std::vector<TIvLanguage> langs;
+  if (f.LanguageCount() > 0) f.SeekLanguages();
+  for (int i = 0; i < f.LanguageCount(); ++i) langs.push_back(f.ReadLanguage());
+  o << "languages " << langs.size() << "\n";
+  for (std::size_t i = 0; i < langs.size(); ++i) {
+    const TIvLanguage& l = langs[i];
+    o << "  [" << i << "] primary " << l.PrimaryId << " sub " << l.DefaultSubId << " subs ["
+      << joinInts(l.SubIds) << "] iso " << l.IsoLanguage << "-" << l.IsoCountry << " countries ["
+      << joinTexts(l.CountryCodes) << "] codepage " << l.CodePage << " charset "
+      << int{l.Charset} << " flags " << int{l.LanguageFlags} << " english " << quoted(l.EnglishName)
+      << " native " << quoted(l.NativeName) << " font " << quoted(l.FontName) << " "
+      << l.FontSize << "\n";
+  }
+  // One pass per language, each keeping that language's texts (one pass at least, for the
+  // native texts and contexts).
+  const int count = f.TranslationCount();
+  const int languageCount = static_cast<int>(langs.size());
+  std::vector<TIvTranslation> rows(static_cast<std::size_t>(count));
+  std::vector<std::vector<std::string>> texts(static_cast<std::size_t>(count));
+  for (int lang = 1; lang < std::max(languageCount, 2); ++lang) {
+    f.SeekTranslations();
+    const int cp = lang < languageCount ? langs[static_cast<std::size_t>(lang)].CodePage : 0;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      f.ReadTranslation(rows[r], lang, cp, -1);
+      if (lang < languageCount)
+        texts[r].push_back(rows[r].TextSource == ivtsNone ? std::string() : rows[r].TranslatedText);
+      rows[r].TranslatedText.clear();
+    }
+  }
+  o << "translations " << count << "\n";
+  for (int r = 0; r < count; ++r) {
+    const TIvTranslation& t = rows[static_cast<std::size_t>(r)];
+    o << "  " << quoted(t.NativeText);
+    if (!t.Context1.empty() || !t.Context2.empty()) o << " in " << quoted(t.Context1) << "/" << quoted(t.Context2);
+    o << "\n";
+    for (std::size_t i = 0; i < texts[static_cast<std::size_t>(r)].size(); ++i)
+      o << "    " << i + 1 << ": " << quoted(texts[static_cast<std::size_t>(r)][i]) << "\n";
+  }
+  o << "locales " << f.LocaleCount() << "\n";
+  if (f.LocaleCount() > 0) f.SeekLocales();
+  for (int i = 0; i < f.LocaleCount(); ++i) {
+    const TIvLocale& c = f.ReadLocale();
+    o << "  [" << i << "] id " << c.localeId() << " iso " << c.IsoLanguage << "-" << c.IsoCountry
+      << " codepage " << c.CodePage << " " << quoted(c.EnglishLanguageName) << " "
+      << quoted(c.EnglishCountryName) << " currency " << quoted(c.CurrencySymbol) << " dates "
+      << quoted(c.ShortDateFormat) << " " << quoted(c.LongDateFormat) << "\n";
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    if (args.size() >= 1 && args[0] == "compile")
+      return compile(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args.size() == 2 && args[0] == "dump") return dump(args[1]);
+    std::cerr << kUsage;
+    return 2;
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "mldc: " << e.what() << "\n" << kUsage;
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "mldc: " << e.what() << "\n";
+    return 1;
+  }
+}
