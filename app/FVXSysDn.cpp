@@ -3,6 +3,10 @@
 #include "app/AppStrings.h"
 #include "app/VXMemo.h"
 #include "app/Workfile.h"
+#include "i18n/Dictionary.h"
+#include "i18n/translator/DictionarySource.h"
+#include "i18n/translator/TargetProperties.h"
+#include "i18n/translator/Translator.h"
 #include "platform/FileSystem.h"
 #include "platform/HelpFiles.h"
 #include "platform/Registry.h"
@@ -20,6 +24,7 @@
 #include <QStatusBar>
 
 #include <chrono>
+#include <cstdio>
 #include <stdexcept>
 #include <thread>
 
@@ -55,6 +60,7 @@ TFVXSysDn::TFVXSysDn(QWidget* parent) : QMainWindow(parent), ui_(new Ui::TFVXSys
   move(kDesignPosition);
   setProperty("Position", "poScreenCenter");
   setupComponents();
+  setupDictionary();
   if (property("Position").toString() == "poScreenCenter" && screen()) {
     QRect r = frameGeometry();
     r.moveCenter(screen()->geometry().center());
@@ -68,6 +74,37 @@ TFVXSysDn::~TFVXSysDn() {
   // The placement is saved while the window is still whole.
   delete vxrfp_;
   vxrfp_ = nullptr;
+  // The translator lets go of the dictionary before the dictionary goes; the messages stop
+  // being routed through it.
+  res::setTranslator(nullptr);
+  delete translator_;
+  delete dictionarySource_;
+  delete dictionary_;
+}
+
+void TFVXSysDn::setupDictionary() {
+  setProperty("VXClassName", "TFVXSysDn");
+  dictionary_ = new i18n::TIvBinaryDictionary(this);
+  dictionary_->setObjectName("IvBinaryDictionary1");
+  dictionary_->SetDictionaryName(i18n::kProgramDictionaryName);
+  dictionary_->SetFileName(i18n::kProgramDictionaryFile);
+  dictionarySource_ = new i18n::TIvDictionarySource(*dictionary_, this);
+  // Every message of the string table goes through the dictionary too.
+  res::setTranslator([dictionary = dictionary_](int, const QString& native) {
+    QString text;
+    return dictionary->Opened() && dictionary->Translate(native, text) && !text.isEmpty() ? text
+                                                                                          : native;
+  });
+  translator_ = new i18n::TIvTranslator(this);
+  translator_->setObjectName("IvTranslator1");
+  translator_->setDictionaryName(i18n::kProgramDictionaryName);
+  translator_->setTargets(i18n::mainWindowTargets());
+  try {
+    translator_->Loaded();
+  } catch (const std::exception& e) {
+    // A damaged or missing dictionary: the window stays in its design language.
+    std::fprintf(stderr, "vxdown: the dictionary could not be used: %s\n", e.what());
+  }
 }
 
 void TFVXSysDn::setupComponents() {
@@ -248,9 +285,10 @@ void TFVXSysDn::chooseLanguageAndHelpFile() {
     const int stored = QString::fromStdString(v->text).trimmed().toInt(&ok);
     if (ok) index = stored;
   }
-  // The dictionary takes the index and reports the language it now has; until the program
-  // carries a dictionary, the stored index stands as it is.
-  const int current = index;
+  // The dictionary takes the index (an index out of its range raises, and ends this step)
+  // and reports the language it now has.
+  dictionary_->SetLanguage(index);
+  const int current = dictionary_->Opened() ? dictionary_->CurrentIndex() : dictionary_->Language();
   help::setApplicationHelpFile(
       help::helpFileForLanguage(help::applicationHelpFile(), help::languageCodeForIndex(current)));
 }

@@ -21,6 +21,11 @@ class TVXAnimated;
 class TVXMemo;
 class TVXRegistry;
 class TVXRegFormProperties;
+namespace vx::i18n {
+class TIvBinaryDictionary;
+class TIvDictionarySource;
+class TIvTranslator;
+}  // namespace vx::i18n
 
 namespace Ui {
 class TFVXSysDn;
@@ -80,6 +85,8 @@ class TFVXSysDn : public QMainWindow {
   TVXAnimated* BCBmp1() const;
   TVXAnimated* BCBmp2() const;
   TVXRegistry* MyReg() const { return myReg_; }
+  vx::i18n::TIvBinaryDictionary* IvBinaryDictionary1() const { return dictionary_; }
+  vx::i18n::TIvTranslator* IvTranslator1() const { return translator_; }
   QString statusPanelText(int panel) const;
   void setStatusPanelText(int panel, const QString& text);
 
@@ -98,6 +105,7 @@ class TFVXSysDn : public QMainWindow {
 
  private:
   void setupComponents();
+  void setupDictionary();
   void setupStatusBar();
   void connectMenu();
   void setupBarcodeStrip(TVXAnimated* strip);
@@ -115,6 +123,9 @@ class TFVXSysDn : public QMainWindow {
   QLabel* panels_[3] = {nullptr, nullptr, nullptr};
   TVXRegistry* myReg_ = nullptr;
   TVXRegFormProperties* vxrfp_ = nullptr;
+  vx::i18n::TIvBinaryDictionary* dictionary_ = nullptr;
+  vx::i18n::TIvDictionarySource* dictionarySource_ = nullptr;
+  vx::i18n::TIvTranslator* translator_ = nullptr;
   vx::TextFile file_;  // the window's text-file handle; bound anew by each operation
 
   QString activeFileName_;

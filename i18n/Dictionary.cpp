@@ -1,5 +1,10 @@
 #include "i18n/Dictionary.h"
 
+#include "platform/LocaleInfo.h"
+
+#include <cctype>
+#include <fstream>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -44,14 +49,52 @@ void TIvDictionary::SetLanguage(int value) {
   }
 }
 
+namespace {
+
+// The locale the system runs in: LANG of /etc/default/locale, else the user's.
+std::string systemLocaleName() {
+  std::ifstream in("/etc/default/locale");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("LANG=", 0) != 0) continue;
+    std::string v = line.substr(5);
+    std::erase(v, '"');
+    v = v.substr(0, v.find_first_of(".@"));
+    if (!v.empty() && v != "C" && v != "POSIX") return v;
+  }
+  return vx::locale::userLocaleName();
+}
+
+// "nb_NO" -> "nb"; the Norwegian codes count as one language.
+std::string languageCode(const std::string& localeName) {
+  std::string code = localeName.substr(0, localeName.find_first_of("_-"));
+  for (char& c : code) c = char(std::tolower(static_cast<unsigned char>(c)));
+  if (code == "no" || code == "nn") code = "nb";
+  return code;
+}
+
+}  // namespace
+
 void TIvDictionary::resolveLanguage(int value) {
-  // The system and user defaults stand for the first language after the native one until
-  // the dictionary matches them against the locales.
   const int count = GetLanguageCount();
   fallbackIndex_ = 0;
   if (value < -2 || (value >= 0 && value >= count))
     throw EIvDictionaryError("Language index " + std::to_string(value) + " is out of range");
-  currentIndex_ = value >= 0 ? value : (count > 1 ? 1 : 0);
+  currentIndex_ = value;
+  if (value < 0) {
+    // The system's (-2) or the user's (-1) default: the dictionary's language of the same
+    // ISO language; none of them, the native language.
+    const std::string wanted =
+        languageCode(value == -2 ? systemLocaleName() : vx::locale::userLocaleName());
+    currentIndex_ = 0;
+    for (int i = 1; i < count; ++i) {
+      TIvLanguage candidate;
+      GetLanguage(i, candidate);
+      if (languageCode(candidate.IsoLanguage) == wanted) {
+        currentIndex_ = i;
+        break;
+      }
+    }
+  }
   currentLanguage_ = TIvLanguage();
   if (count > 0) GetLanguage(currentIndex_, currentLanguage_);
 }

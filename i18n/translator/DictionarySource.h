@@ -1,0 +1,36 @@
+#pragma once
+// Puts a dictionary in front of the translators: the translators of every form find it by
+// its DictionaryName and are told when its language changes.
+#include "i18n/Dictionary.h"
+#include "i18n/translator/TranslationSource.h"
+
+#include <QObject>
+
+namespace vx::i18n {
+
+class TIvDictionarySource : public QObject, public TranslationSource {
+  Q_OBJECT
+ public:
+  // The dictionary stays the caller's; it must outlive this source.
+  explicit TIvDictionarySource(TIvDictionary& dictionary, QObject* parent = nullptr);
+
+  bool enabled() const override { return dictionary_.Enabled(); }
+  bool isDataAvailable() const override { return dictionary_.IsDataAvailable(); }
+  bool isOpen() const override { return dictionary_.Opened(); }
+  void open() override { dictionary_.Open(); }
+  int language() const override { return dictionary_.CurrentIndex(); }
+  LanguageInfo languageInfo() const override;
+  bool hasContextFields() const override;
+  bool translateInContext(const QString& native, const QString& context1, const QString& context2,
+                          QString& text) override {
+    return dictionary_.TranslateInContext(native, context1, context2, text);
+  }
+  bool translate(const QString& native, QString& text) override {
+    return dictionary_.Translate(native, text);
+  }
+
+ private:
+  TIvDictionary& dictionary_;
+};
+
+}  // namespace vx::i18n
