@@ -450,6 +450,7 @@ TEST_F(CirculationWindow, ScreenshotsOfTheThreeStates) {
   QTest::keyClick(w->eBorrower(), Qt::Key_Return);
   scan(w->eItem(), "03010004711");
   scan(w->eItem(), "03010004712");
-  QTest::qWait(600);  // let the strip play to its last frame for the picture
+  // The strip plays to its last frame for the picture.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w->BCBmp2()->play(); }, 2000));
   shot(*w, "3-item-entry.png");
 }
