@@ -90,10 +90,8 @@ void TFVXSysDn::setupDictionary() {
   dictionary_->SetFileName(i18n::kProgramDictionaryFile);
   dictionarySource_ = new i18n::TIvDictionarySource(*dictionary_, this);
   // Every message of the string table goes through the dictionary too.
-  res::setTranslator([dictionary = dictionary_](int, const QString& native) {
-    QString text;
-    return dictionary->Opened() && dictionary->Translate(native, text) && !text.isEmpty() ? text
-                                                                                          : native;
+  res::setTranslator([dictionary = dictionary_](int id, const QString& native) {
+    return dictionary->Opened() ? dictionary->TranslateResourceString(id, native) : native;
   });
   translator_ = new i18n::TIvTranslator(this);
   translator_->setObjectName("IvTranslator1");

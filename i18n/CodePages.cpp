@@ -131,6 +131,10 @@ int defaultCodePage(int localeId) {
   }
 }
 
+bool isCodePageSupported(int codePage) {
+  return codePage == 0 || codePage == 1252 || openConverter(codePage) != nullptr;
+}
+
 std::string toUtf8(std::string_view bytes, int codePage) {
   if (bytes.empty()) return std::string();
   Converter conv = openConverter(codePage);

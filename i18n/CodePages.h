@@ -14,6 +14,9 @@ std::uint8_t charsetOf(int codePage);
 // The code page a locale id uses when a record carries none.
 int defaultCodePage(int localeId);
 
+// Whether the platform can convert text of a code page (0 and 1252 always).
+bool isCodePageSupported(int codePage);
+
 // 8-bit text in `codePage` to UTF-8. Code page 0 and code pages the platform does not know
 // are read as 1252.
 std::string toUtf8(std::string_view bytes, int codePage);

@@ -1,9 +1,6 @@
 #include "i18n/Dictionary.h"
 
-#include "platform/LocaleInfo.h"
-
-#include <cctype>
-#include <fstream>
+#include "i18n/CodePages.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,9 +20,19 @@ std::string utf8(const QString& s) { return s.toStdString(); }
 
 // --- TIvDictionary ---
 
-TIvDictionary::TIvDictionary(QObject* owner) : QObject(owner) {}
+TIvDictionary::TIvDictionary(QObject* owner) : QObject(owner) {
+  // A name that no registered dictionary has, counting up from the registry's count + 1.
+  for (int n = TIvDictionaries::Count() + 1;; ++n) {
+    const QString name = QStringLiteral("Dictionary%1").arg(n);
+    if (!TIvDictionaries::Find(name)) {
+      dictionaryName_ = name;
+      break;
+    }
+  }
+  TIvDictionaries::Add(this);
+}
 
-TIvDictionary::~TIvDictionary() = default;
+TIvDictionary::~TIvDictionary() { TIvDictionaries::Remove(this); }
 
 void TIvDictionary::SetLanguage(int value) {
   if (!opened_) {
@@ -35,73 +42,214 @@ void TIvDictionary::SetLanguage(int value) {
   if (value < -2 || value >= GetLanguageCount())
     throw EIvDictionaryError("Language index " + std::to_string(value) + " is out of range");
   if (value == language_) return;
-  // A failure to read the new language leaves the old one in use.
-  const int previousIndex = currentIndex_;
+  // A language that cannot be used leaves the old one in use.
+  const int previousIndex = currentIndex_, previousFallback = fallbackIndex_;
+  const int previousLanguageLocale = languageLocale_, previousLocale = currentLocale_;
   const TIvLanguage previousRecord = currentLanguage_;
+  const TIvLocale previousLocaleRecord = currentLocaleRecord_;
+  const int previousLanguage = language_;
   try {
     resolveLanguage(value);
+    if (binding_ == ivbiLocaleToLanguage) resolveLocale(languageLocale_);
     language_ = value;
-    Changed(true, false);
+    Changed(true, currentLocale_ != previousLocale);
   } catch (...) {
+    language_ = previousLanguage;
     currentIndex_ = previousIndex;
+    fallbackIndex_ = previousFallback;
+    languageLocale_ = previousLanguageLocale;
+    currentLocale_ = previousLocale;
     currentLanguage_ = previousRecord;
+    currentLocaleRecord_ = previousLocaleRecord;
     throw;
   }
 }
 
-namespace {
+void TIvDictionary::SetPrimaryLanguage(int primary) {
+  setLocaleSetting(makeLangId(primary, SubLanguage()));
+}
 
-// The locale the system runs in: LANG of /etc/default/locale, else the user's.
-std::string systemLocaleName() {
-  std::ifstream in("/etc/default/locale");
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("LANG=", 0) != 0) continue;
-    std::string v = line.substr(5);
-    std::erase(v, '"');
-    v = v.substr(0, v.find_first_of(".@"));
-    if (!v.empty() && v != "C" && v != "POSIX") return v;
+void TIvDictionary::SetSubLanguage(int sub) {
+  setLocaleSetting(makeLangId(PrimaryLanguage(), sub));
+}
+
+void TIvDictionary::setLocaleSetting(int setting) {
+  if (!opened_) {
+    localeSetting_ = setting;
+    return;
   }
-  return vx::locale::userLocaleName();
+  if (setting == localeSetting_) return;
+  const int previousIndex = currentIndex_;
+  resolveLocale(setting);
+  localeSetting_ = setting;
+  if (binding_ == ivbiLanguageToLocale) {
+    const int found = FindLanguage(currentLocale_);
+    if (found < 0) {
+      resolveLanguage(FirstSupportedLanguage());
+    } else {
+      resolveLanguage(found);
+      languageLocale_ = currentLocale_;
+    }
+  }
+  Changed(currentIndex_ != previousIndex, true);
 }
 
-// "nb_NO" -> "nb"; the Norwegian codes count as one language.
-std::string languageCode(const std::string& localeName) {
-  std::string code = localeName.substr(0, localeName.find_first_of("_-"));
-  for (char& c : code) c = char(std::tolower(static_cast<unsigned char>(c)));
-  if (code == "no" || code == "nn") code = "nb";
-  return code;
+void TIvDictionary::SetEuro(TIvEuro euro) {
+  euro_ = euro;
+  setEuroSetting(euro);
+  TIvFormatSettings settings = formatSettings();
+  const TIvFormatSettings fresh = formatSettingsFor(currentLocaleRecord_, false, euro);
+  settings.CurrencyString = fresh.CurrencyString;
+  setFormatSettings(settings);
 }
 
-}  // namespace
+bool TIvDictionary::PassesSystemTest(const TIvLanguage& language) {
+  if (language.PrimaryId == 0 || language.PrimaryId == 9 || language.PrimaryId == 33) return true;
+  if (language.LanguageFlags & 0x02) return true;
+  return language.CodePage == 0 || codepage::isCodePageSupported(language.CodePage);
+}
+
+bool TIvDictionary::PassesCodePageTest(const TIvLanguage& language) {
+  if (language.PrimaryId == 0 || language.PrimaryId == 9 || language.PrimaryId == 33) return true;
+  if ((language.LanguageFlags & 0x02) || language.CodePage == 0) return true;
+  return language.CodePage == systemAnsiCodePage();
+}
+
+bool TIvDictionary::passesCheckLevel(const TIvLanguage& language) const {
+  switch (checkLevel_) {
+    case ivclSystem: return PassesSystemTest(language);
+    case ivclCodePage: return PassesCodePageTest(language);
+    default: return true;
+  }
+}
+
+int TIvDictionary::FindLanguage(int localeId) {
+  if (localeId == 0) return 0;
+  const int id = actualLocaleId(localeId);
+  const int primary = primaryLangId(id), sub = subLangId(id);
+  std::vector<TIvLanguage> languages;
+  GetLanguages(languages);
+  const auto count = static_cast<int>(languages.size());
+  for (int i = 0; i < count; ++i) {
+    const TIvLanguage& l = languages[static_cast<std::size_t>(i)];
+    if (l.PrimaryId == primary &&
+        (l.DefaultSubId == sub || std::find(l.SubIds.begin(), l.SubIds.end(), sub) != l.SubIds.end()))
+      return i;
+  }
+  for (int i = 0; i < count; ++i) {
+    const TIvLanguage& l = languages[static_cast<std::size_t>(i)];
+    if (l.PrimaryId == primary && (l.SubIds.empty() || l.SubIds.front() == 0)) return i;
+  }
+  for (int i = 0; i < count; ++i)
+    if (languages[static_cast<std::size_t>(i)].PrimaryId == primary) return i;
+  return -1;
+}
+
+int TIvDictionary::FirstSupportedLanguage() {
+  std::vector<TIvLanguage> languages;
+  GetLanguages(languages);
+  if (languages.empty()) return -1;
+  const std::size_t start = languages.front().PrimaryId == 0 ? 1 : 0;
+  for (std::size_t i = start; i < languages.size(); ++i)
+    if (passesCheckLevel(languages[i])) return static_cast<int>(i);
+  return -1;
+}
 
 void TIvDictionary::resolveLanguage(int value) {
   const int count = GetLanguageCount();
-  fallbackIndex_ = 0;
-  if (value < -2 || (value >= 0 && value >= count))
+  if (value < -2 || value >= count)
     throw EIvDictionaryError("Language index " + std::to_string(value) + " is out of range");
-  currentIndex_ = value;
-  if (value < 0) {
-    // The system's (-2) or the user's (-1) default: the dictionary's language of the same
-    // ISO language; none of them, the native language.
-    const std::string wanted =
-        languageCode(value == -2 ? systemLocaleName() : vx::locale::userLocaleName());
-    currentIndex_ = 0;
-    for (int i = 1; i < count; ++i) {
-      TIvLanguage candidate;
-      GetLanguage(i, candidate);
-      if (languageCode(candidate.IsoLanguage) == wanted) {
-        currentIndex_ = i;
+  fallbackIndex_ = 0;
+  int index = value == -2 ? FindLanguage(kSystemDefaultLocaleId)
+              : value == -1 ? FindLanguage(kUserDefaultLocaleId)
+                            : value;
+  if (index < 0) index = FirstSupportedLanguage();
+  if (index < 0) throw EIvLanguageError("System does not support any language of the dicitonary!");
+
+  TIvLanguage record;
+  GetLanguage(index, record);
+  if (binding_ == ivbiLocaleToLanguage) {
+    const int wanted = openedLanguage_ == -2 ? systemDefaultLocaleId() : userDefaultLocaleId();
+    const int candidate = primaryLangId(wanted) == record.PrimaryId
+                              ? subLangId(wanted)
+                              : subLangId(makeLangId(record.PrimaryId, record.DefaultSubId));
+    const bool listed =
+        std::find(record.SubIds.begin(), record.SubIds.end(), candidate) != record.SubIds.end();
+    record.CurrentSubId = listed || (record.SubIds.empty() && candidate >= 0) ? candidate
+                                                                              : record.DefaultSubId;
+  }
+  int fallback = 0;
+  if (!record.SubIds.empty()) fallback = FindLanguage(makeLangId(record.PrimaryId, 0));
+
+  if (checkLevel_ == ivclSystem && !PassesSystemTest(record))
+    throw EIvLanguageError(record.EnglishName + " is not supported by the system");
+  if (checkLevel_ == ivclCodePage && !PassesCodePageTest(record))
+    throw EIvLanguageError(record.EnglishName + " is not supported by the code page");
+
+  currentIndex_ = index;
+  fallbackIndex_ = fallback;
+  currentLanguage_ = std::move(record);
+  languageLocale_ = makeLangId(currentLanguage_.PrimaryId, currentLanguage_.CurrentSubId);
+}
+
+void TIvDictionary::resolveLocale(int localeId) {
+  const int actual = actualLocaleId(localeId);
+  TIvLocale record;
+  bool custom = false;
+  if (GetLocaleCount() > 0) {
+    std::vector<TIvLocale> locales;
+    GetLocales(locales);
+    for (const TIvLocale& c : locales) {
+      if (c.localeId() == actual) {
+        record = c;
+        custom = true;
         break;
       }
     }
   }
-  currentLanguage_ = TIvLanguage();
-  if (count > 0) GetLanguage(currentIndex_, currentLanguage_);
+  if (!custom) systemLocale(actual, record);
+  const std::string numbers =
+      "(" + std::to_string(primaryLangId(localeId)) + ", " + std::to_string(subLangId(localeId)) + ")";
+  if (checkLevel_ == ivclSystem && !codepage::isCodePageSupported(record.CodePage))
+    throw EIvLanguageError("The locale " + numbers + " is not supported by the system");
+  if (checkLevel_ == ivclCodePage && record.PrimaryId != 0 && record.PrimaryId != 9 &&
+      record.PrimaryId != 33 && record.CodePage != systemAnsiCodePage())
+    throw EIvLanguageError("The locale " + numbers + " is not supported by the current code page");
+  currentLocale_ = actual;
+  currentLocaleRecord_ = std::move(record);
+}
+
+void TIvDictionary::applyFormatSettings() {
+  setFormatSettings(formatSettingsFor(currentLocaleRecord_, (options_ & ivdoYear2000) != 0, euro_));
 }
 
 void TIvDictionary::Changed(bool languageChanged, bool localeChanged) {
+  const int primary = currentLanguage_.PrimaryId;
+  rightToLeft_ = primary == 1 || primary == 13 || primary == 41;
+  if (localeChanged && (options_ & ivdoUpdateLocaleVariables)) applyFormatSettings();
   if (languageChanged) emit LanguageChanged();
   if (localeChanged) emit LocaleChanged();
+}
+
+QString TIvDictionary::ApplyMissingTranslation(const QString& text, bool found,
+                                               const QString& translation) const {
+  if (found && !translation.isEmpty()) return translation;
+  switch (missingTranslation_) {
+    case ivmtUseNull: return QString();
+    case ivmtTagNative: return QLatin1Char('@') + text + QLatin1Char('@');
+    case ivmtRaiseException:
+      throw EIvLanguageError(found ? "Translation for the word \"" + utf8(text) + "\" is missing"
+                                   : "Dictionary does not contain a translation for the word \"" +
+                                         utf8(text) + "\"");
+    default: return text;
+  }
+}
+
+QString TIvDictionary::TranslateText(const QString& text) {
+  if (text.isEmpty() || !opened_) return text;
+  QString translation;
+  const bool found = Translate(text, translation);
+  return ApplyMissingTranslation(text, found, translation);
 }
 
 bool TIvDictionary::TranslateInContext(const QString&, const QString&, const QString&, QString&) {
@@ -113,7 +261,28 @@ bool TIvDictionary::Translate(const QString&, QString&) { return false; }
 void TIvDictionary::Open() {
   if (opened_ || !IsDataAvailable()) return;
   try {
-    resolveLanguage(language_);
+    openedLanguage_ = language_;
+    switch (binding_) {
+      case ivbiNone:
+        resolveLanguage(language_);
+        resolveLocale(localeSetting_);
+        break;
+      case ivbiLocaleToLanguage:
+        resolveLanguage(language_);
+        resolveLocale(languageLocale_);
+        break;
+      case ivbiLanguageToLocale: {
+        resolveLocale(localeSetting_);
+        const int found = FindLanguage(currentLocale_);
+        if (found < 0) {
+          resolveLanguage(FirstSupportedLanguage());
+        } else {
+          resolveLanguage(found);
+          languageLocale_ = currentLocale_;
+        }
+        break;
+      }
+    }
     opened_ = true;
     Changed(true, true);
   } catch (...) {
@@ -141,6 +310,50 @@ void TIvDictionary::GetLocales(std::vector<TIvLocale>& list) {
     list.push_back(std::move(c));
   }
 }
+
+QString TIvDictionary::TranslateResourceString(int id, const QString& text) {
+  static bool running = false;
+  if (running || !opened_ || text.isEmpty()) return text;
+  running = true;
+  struct Reset {
+    ~Reset() { running = false; }
+  } reset;
+  QString translation;
+  bool found = TranslateInContext(text, QString(), QString::number(id), translation);
+  if (!found) found = Translate(text, translation);
+  return ApplyMissingTranslation(text, found, translation);
+}
+
+// --- TIvDictionaries ---
+
+namespace {
+
+std::vector<TIvDictionary*>& registry() {
+  static std::vector<TIvDictionary*> list;
+  return list;
+}
+
+}  // namespace
+
+int TIvDictionaries::Count() { return static_cast<int>(registry().size()); }
+
+TIvDictionary* TIvDictionaries::Item(int index) {
+  if (index < 0 || index >= Count()) return nullptr;
+  return registry()[static_cast<std::size_t>(index)];
+}
+
+TIvDictionary* TIvDictionaries::Find(const QString& name) {
+  for (TIvDictionary* d : registry())
+    if (d->DictionaryName() == name) return d;
+  return nullptr;
+}
+
+void TIvDictionaries::Add(TIvDictionary* dictionary) {
+  if (dictionary && std::find(registry().begin(), registry().end(), dictionary) == registry().end())
+    registry().push_back(dictionary);
+}
+
+void TIvDictionaries::Remove(TIvDictionary* dictionary) { std::erase(registry(), dictionary); }
 
 // --- TIvCustomDictionary ---
 

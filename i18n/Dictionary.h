@@ -4,8 +4,10 @@
 // file and where it is stored (TIvCustomFileDictionary), and the dictionary over MLD streams
 // (TIvBinaryDictionary), which the main window owns as "Dictionary1" over "vxdown.mld".
 //
-// Failures are EIvDictionaryError (texts of the dictionary layer) or vx::IoError (the file
-// could not be opened). Each count or record query opens the stream and releases it again.
+// Failures are EIvDictionaryError (texts of the dictionary layer; EIvLanguageError when no
+// language or locale can be used or a translation must not be missing) or vx::IoError (the
+// file could not be opened). Each count or record query opens the stream and releases it again.
+#include "i18n/LocaleSettings.h"
 #include "i18n/MLDFile.h"
 #include "i18n/MLDTypes.h"
 
@@ -29,8 +31,31 @@ class TIvDictionary : public QObject {
   Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
   Q_PROPERTY(QString DictionaryName READ DictionaryName WRITE SetDictionaryName)
   Q_PROPERTY(int Language READ Language WRITE SetLanguage)
+  Q_PROPERTY(int PrimaryLanguage READ PrimaryLanguage WRITE SetPrimaryLanguage)
+  Q_PROPERTY(int SubLanguage READ SubLanguage WRITE SetSubLanguage)
+  Q_PROPERTY(TIvBinding Binding READ Binding WRITE SetBinding)
+  Q_PROPERTY(int Options READ Options WRITE SetOptions)
+  Q_PROPERTY(TIvMissingTranslation MissingTranslation READ MissingTranslation WRITE SetMissingTranslation)
+  Q_PROPERTY(TIvCheckLevel CheckLevel READ CheckLevel WRITE SetCheckLevel)
 
  public:
+  enum TIvBinding { ivbiNone = 0, ivbiLocaleToLanguage = 1, ivbiLanguageToLocale = 2 };
+  Q_ENUM(TIvBinding)
+  // The bits of Options.
+  enum TIvDictionaryOption {
+    ivdoUpdateLocaleVariables = 1 << 0,
+    ivdoAutoTranslate = 1 << 1,
+    ivdoYear2000 = 1 << 2,
+    ivdoTranslateResourceStrings = 1 << 3,
+    ivdoRecreateMDIChild = 1 << 4,
+  };
+  static constexpr int kAllOptions = 0x1F;
+  enum TIvMissingTranslation { ivmtUseNative = 0, ivmtUseNull = 1, ivmtTagNative = 2, ivmtRaiseException = 3 };
+  Q_ENUM(TIvMissingTranslation)
+  enum TIvCheckLevel { ivclNone = 0, ivclSystem = 1, ivclCodePage = 2 };
+  Q_ENUM(TIvCheckLevel)
+
+  // Registers the dictionary with TIvDictionaries under a free "Dictionary<n>" name.
   explicit TIvDictionary(QObject* owner = nullptr);
   ~TIvDictionary() override;
 
@@ -45,10 +70,54 @@ class TIvDictionary : public QObject {
   int Language() const { return language_; }
   void SetLanguage(int value);
 
+  // The two halves of the locale setting: primary 0 with sub 1 is the user's default
+  // locale, with sub 2 the system's. While open a different value resolves the locale.
+  int PrimaryLanguage() const { return primaryLangId(localeSetting_); }
+  int SubLanguage() const { return subLangId(localeSetting_); }
+  void SetPrimaryLanguage(int primary);
+  void SetSubLanguage(int sub);
+  TIvBinding Binding() const { return binding_; }
+  void SetBinding(TIvBinding binding) { binding_ = binding; }
+  int Options() const { return options_; }
+  void SetOptions(int options) { options_ = options; }
+  TIvMissingTranslation MissingTranslation() const { return missingTranslation_; }
+  void SetMissingTranslation(TIvMissingTranslation m) { missingTranslation_ = m; }
+  TIvEuro Euro() const { return euro_; }
+  // Also the process-wide euro setting; the currency string follows at once.
+  void SetEuro(TIvEuro euro);
+  TIvCheckLevel CheckLevel() const { return checkLevel_; }
+  void SetCheckLevel(TIvCheckLevel level) { checkLevel_ = level; }
+
   bool Opened() const { return opened_; }
   int CurrentIndex() const { return currentIndex_; }
   int FallbackIndex() const { return fallbackIndex_; }
   const TIvLanguage& CurrentLanguage() const { return currentLanguage_; }
+  int CurrentLocale() const { return currentLocale_; }
+  int LanguageLocale() const { return languageLocale_; }
+  const TIvLocale& CurrentLocaleRecord() const { return currentLocaleRecord_; }
+  // The reading order of the current language.
+  bool RightToLeft() const { return rightToLeft_; }
+
+  // The index of the language for a locale id (user and system default ids replaced by the
+  // actual ones): same primary and sublanguage, then a record for the whole primary language,
+  // then any record of the primary language; -1 for none. Id 0 gives 0.
+  int FindLanguage(int localeId);
+  // The first language after the native one that passes the CheckLevel test; -1 for none.
+  int FirstSupportedLanguage();
+  // The language tests of CheckLevel ivclSystem and ivclCodePage.
+  static bool PassesSystemTest(const TIvLanguage& language);
+  static bool PassesCodePageTest(const TIvLanguage& language);
+
+  // The translation of a text under MissingTranslation: a closed dictionary or an empty text
+  // gives the text itself.
+  QString TranslateText(const QString& text);
+  // The missing-translation policy for a lookup of `text` that found `translation` (found) or
+  // nothing.
+  QString ApplyMissingTranslation(const QString& text, bool found, const QString& translation) const;
+  // A string of the program's string table as the user sees it: while the dictionary is open,
+  // looked up with the string's id as its context (then without context) under the
+  // missing-translation policy. A lookup that runs while another one does is not translated.
+  QString TranslateResourceString(int id, const QString& text);
 
   virtual int GetLanguageCount() = 0;
   virtual void GetLanguage(int index, TIvLanguage& language) = 0;
@@ -73,15 +142,45 @@ class TIvDictionary : public QObject {
  protected:
   // Chooses the language in use for a language index.
   void resolveLanguage(int value);
+  // Chooses the locale in use for a locale id.
+  void resolveLocale(int localeId);
 
  private:
+  void setLocaleSetting(int setting);
+  bool passesCheckLevel(const TIvLanguage& language) const;
+  void applyFormatSettings();
+
   bool enabled_ = true;
   QString dictionaryName_;
   int language_ = -1;
+  int openedLanguage_ = -1;  // the value of Language when the dictionary was opened
+  int localeSetting_ = kUserDefaultLocaleId;
+  TIvBinding binding_ = ivbiLocaleToLanguage;
+  int options_ = kAllOptions;
+  TIvMissingTranslation missingTranslation_ = ivmtUseNative;
+  TIvEuro euro_ = iveNormal;
+  TIvCheckLevel checkLevel_ = ivclCodePage;
   bool opened_ = false;
+  bool rightToLeft_ = false;
   int currentIndex_ = 0;
   int fallbackIndex_ = 0;
+  int currentLocale_ = 0;
+  int languageLocale_ = 0;
   TIvLanguage currentLanguage_;
+  TIvLocale currentLocaleRecord_;
+};
+
+// The process-wide list of dictionaries (not owned); the default dictionary is entry 0.
+class TIvDictionaries {
+ public:
+  static int Count();
+  static TIvDictionary* Item(int index);
+  // The dictionary of exactly that name (case-sensitive); nullptr when there is none.
+  static TIvDictionary* Find(const QString& name);
+  static void Add(TIvDictionary* dictionary);
+  static void Remove(TIvDictionary* dictionary);
+  // The default dictionary (entry 0), nullptr when there is none.
+  static TIvDictionary* Default() { return Count() > 0 ? Item(0) : nullptr; }
 };
 
 class TIvCustomDictionary : public TIvDictionary {

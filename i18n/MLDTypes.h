@@ -14,6 +14,13 @@ class EIvDictionaryError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A refusal of the language layer: no usable language, a language or locale the system or its
+// code page does not support, a missing translation that must not pass silently.
+class EIvLanguageError : public EIvDictionaryError {
+ public:
+  using EIvDictionaryError::EIvDictionaryError;
+};
+
 // Language ids in the Windows sense.
 constexpr int makeLangId(int primary, int sub) { return primary | (sub << 10); }
 constexpr int primaryLangId(int langId) { return langId & 0x3FF; }
