@@ -11,6 +11,7 @@
 #include "db/Query.h"
 #include "db/Session.h"
 #include "db/SqliteDriver.h"
+#include "tests/db/PgTestDatabase.h"
 #include "tests/db/PgTestServer.h"
 #include "tests/support/TempDir.h"
 
@@ -68,20 +69,8 @@ class EngineTest : public ::testing::TestWithParam<Engine> {
       const vxtest::PgTestServer server = vxtest::pgTestServer();
       if (!server.available()) GTEST_SKIP() << vxtest::kNoPgTestServer;
       user_ = server.user;
-      pgDatabase_ = "vx_db_test_" + std::to_string(getpid());
-      alias.driver = DriverKind::Postgres;
-      alias.settings = {{"SERVER NAME", server.socketDir},
-                        {"PORT", server.port},
-                        {"DATABASE NAME", "postgres"}};
-      adminSession_ = std::make_unique<Session>("Admin", std::vector<AliasSpec>{alias});
-      admin_ = std::make_unique<Database>(*adminSession_);
-      admin_->databaseName = "Admin";
-      admin_->aliasName = "test";
-      admin_->params = {"USER NAME=" + user_};
-      admin_->open();
-      admin_->executeScript("DROP DATABASE IF EXISTS " + pgDatabase_ + " WITH (FORCE)");
-      admin_->executeScript("CREATE DATABASE " + pgDatabase_);
-      alias.settings[2].second = pgDatabase_;
+      pgDatabase_ = std::make_unique<vxtest::PgTestDatabase>(server, "vx_db_test");
+      alias = pgDatabase_->alias("test");
     } else {
       user_ = "librarian";
       alias.driver = DriverKind::Sqlite;
@@ -102,7 +91,7 @@ class EngineTest : public ::testing::TestWithParam<Engine> {
   void TearDown() override {
     db_.reset();
     session_.reset();
-    if (admin_) admin_->executeScript("DROP DATABASE IF EXISTS " + pgDatabase_ + " WITH (FORCE)");
+    pgDatabase_.reset();
   }
 
   std::unique_ptr<Query> query(const std::string& sql) {
@@ -128,9 +117,7 @@ class EngineTest : public ::testing::TestWithParam<Engine> {
 
   vxtest::TempDir dir_;
   std::string user_;
-  std::string pgDatabase_;
-  std::unique_ptr<Session> adminSession_;
-  std::unique_ptr<Database> admin_;
+  std::unique_ptr<vxtest::PgTestDatabase> pgDatabase_;
   std::unique_ptr<Session> session_;
   std::unique_ptr<Database> db_;
 };

@@ -17,6 +17,7 @@
 #include "db/Session.h"
 #include "db/SqliteDriver.h"
 #include "db/library/LibraryDatabase.h"
+#include "tests/db/PgTestDatabase.h"
 #include "tests/db/PgTestServer.h"
 #include "tests/support/TempDir.h"
 
@@ -48,20 +49,8 @@ class Library {
     if (engine == Engine::Postgres) {
       const vxtest::PgTestServer server = vxtest::pgTestServer();
       creatorUser_ = server.user;
-      pgDatabase_ = "vx_library_test_" + std::to_string(getpid());
-      alias.driver = DriverKind::Postgres;
-      alias.settings = {{"SERVER NAME", server.socketDir},
-                        {"PORT", server.port},
-                        {"DATABASE NAME", "postgres"}};
-      adminSession_ = std::make_unique<Session>("Admin", std::vector<AliasSpec>{alias});
-      admin_ = std::make_unique<Database>(*adminSession_);
-      admin_->databaseName = "Admin";
-      admin_->aliasName = alias.name;
-      admin_->params = {"USER NAME=" + creatorUser_};
-      admin_->open();
-      admin_->executeScript("DROP DATABASE IF EXISTS " + pgDatabase_ + " WITH (FORCE)");
-      admin_->executeScript("CREATE DATABASE " + pgDatabase_);
-      alias.settings[2].second = pgDatabase_;
+      pgDatabase_ = std::make_unique<vxtest::PgTestDatabase>(server, "vx_library_test");
+      alias = pgDatabase_->alias("library");
     } else {
       library::installSqliteProcedures();
       creatorUser_ = "creator";
@@ -74,7 +63,6 @@ class Library {
   ~Library() {
     creator_.reset();
     session_.reset();
-    if (admin_) admin_->executeScript("DROP DATABASE IF EXISTS " + pgDatabase_ + " WITH (FORCE)");
   }
 
   Session& session() { return *session_; }
@@ -118,9 +106,7 @@ class Library {
   Engine engine_;
   vxtest::TempDir dir_;
   std::string creatorUser_;
-  std::string pgDatabase_;
-  std::unique_ptr<Session> adminSession_;
-  std::unique_ptr<Database> admin_;
+  std::unique_ptr<vxtest::PgTestDatabase> pgDatabase_;  // outlives the session on it
   std::unique_ptr<Session> session_;
   std::unique_ptr<Database> creator_;
 };

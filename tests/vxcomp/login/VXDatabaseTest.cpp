@@ -5,6 +5,7 @@
 #include "db/Query.h"
 #include "platform/Assertion.h"
 #include "platform/Registry.h"
+#include "tests/db/PgTestDatabase.h"
 #include "tests/db/PgTestServer.h"
 #include "tests/support/TempDir.h"
 #include "vxcomp/login/VXDatabase.h"
@@ -37,20 +38,8 @@ class VXDatabaseSync : public ::testing::TestWithParam<Engine> {
       const auto server = vxtest::pgTestServer();
       if (!server.available()) GTEST_SKIP() << vxtest::kNoPgTestServer;
       user_ = server.user;
-      pgDatabase_ = "vx_login_test_" + std::to_string(getpid());
-      alias.driver = DriverKind::Postgres;
-      alias.settings = {{"SERVER NAME", server.socketDir},
-                        {"PORT", server.port},
-                        {"DATABASE NAME", "postgres"}};
-      adminSession_ = std::make_unique<Session>("Admin", std::vector<AliasSpec>{alias});
-      admin_ = std::make_unique<Database>(*adminSession_);
-      admin_->databaseName = "Admin";
-      admin_->aliasName = "lib";
-      admin_->params = {"USER NAME=" + user_};
-      admin_->open();
-      admin_->executeScript("DROP DATABASE IF EXISTS " + pgDatabase_ + " WITH (FORCE)");
-      admin_->executeScript("CREATE DATABASE " + pgDatabase_);
-      alias.settings[2].second = pgDatabase_;
+      pgDatabase_ = std::make_unique<vxtest::PgTestDatabase>(server, "vx_login_test");
+      alias = pgDatabase_->alias("lib");
     } else {
       user_ = "librarian";
       alias.driver = DriverKind::Sqlite;
@@ -84,7 +73,7 @@ class VXDatabaseSync : public ::testing::TestWithParam<Engine> {
   void TearDown() override {
     db_.reset();
     session_.reset();
-    if (admin_) admin_->executeScript("DROP DATABASE IF EXISTS " + pgDatabase_ + " WITH (FORCE)");
+    pgDatabase_.reset();
   }
 
   void run(const std::string& sql) {
@@ -100,9 +89,9 @@ class VXDatabaseSync : public ::testing::TestWithParam<Engine> {
   }
 
   TempDir dir_;
-  std::string user_, pgDatabase_;
-  std::unique_ptr<Session> adminSession_, session_;
-  std::unique_ptr<Database> admin_;
+  std::string user_;
+  std::unique_ptr<vxtest::PgTestDatabase> pgDatabase_;
+  std::unique_ptr<Session> session_;
   std::unique_ptr<TVXDatabase> db_;
 };
 
