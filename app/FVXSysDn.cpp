@@ -74,9 +74,8 @@ TFVXSysDn::~TFVXSysDn() {
   // The placement is saved while the window is still whole.
   delete vxrfp_;
   vxrfp_ = nullptr;
-  // The translator lets go of the dictionary before the dictionary goes; the messages stop
-  // being routed through it.
-  res::setTranslator(nullptr);
+  // The translator lets go of the dictionary before the dictionary goes; the dictionary then
+  // stops routing the messages through itself.
   delete translator_;
   delete dictionarySource_;
   delete dictionary_;
@@ -88,11 +87,9 @@ void TFVXSysDn::setupDictionary() {
   dictionary_->setObjectName("IvBinaryDictionary1");
   dictionary_->SetDictionaryName(i18n::kProgramDictionaryName);
   dictionary_->SetFileName(i18n::kProgramDictionaryFile);
+  // Once open, the dictionary also translates every message of the string table and the
+  // key names of the menus' shortcuts.
   dictionarySource_ = new i18n::TIvDictionarySource(*dictionary_, this);
-  // Every message of the string table goes through the dictionary too.
-  res::setTranslator([dictionary = dictionary_](int id, const QString& native) {
-    return dictionary->Opened() ? dictionary->TranslateResourceString(id, native) : native;
-  });
   translator_ = new i18n::TIvTranslator(this);
   translator_->setObjectName("IvTranslator1");
   translator_->setDictionaryName(i18n::kProgramDictionaryName);

@@ -2,6 +2,7 @@
 #include "app/FVXSysDn.h"
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
+#include "platform/ExceptionHandler.h"
 #include "platform/HelpFiles.h"
 
 #include <QApplication>
@@ -11,7 +12,9 @@
 #include <exception>
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  // Exceptions that escape an event handler are shown (by the dictionary's display) instead
+  // of ending the program.
+  vx::VXApplication app(argc, argv);
   QApplication::setApplicationDisplayName("Vellumdex System Down");
   // The windows are laid out for an 8 point sans serif of the Windows desktop.
   QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans", "Sans Serif"});

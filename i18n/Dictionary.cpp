@@ -1,13 +1,20 @@
 #include "i18n/Dictionary.h"
 
 #include "i18n/CodePages.h"
+#include "platform/ExceptionHandler.h"
+#include "platform/ResourceStrings.h"
+#include "platform/UserInterface.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QTranslator>
+
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace vx::i18n {
@@ -16,7 +23,90 @@ namespace {
 
 std::string utf8(const QString& s) { return s.toStdString(); }
 
+bool isBidirectional(int primary) { return primary == 1 || primary == 13 || primary == 41; }
+
+// The key names of menu shortcuts that go through the dictionary: the modifiers and the
+// named keys, as Qt names them. Digits, letters and function keys are shown as they are.
+bool isTranslatedKeyName(const char* name) {
+  static const char* const kNames[] = {"Shift", "Ctrl", "Alt", "Meta", "Backspace", "Tab",
+                                       "Esc", "Return", "Enter", "Space", "PgUp", "PgDown",
+                                       "End", "Home", "Left", "Up", "Right", "Down", "Ins", "Del"};
+  for (const char* n : kNames)
+    if (std::strcmp(n, name) == 0) return true;
+  return false;
+}
+
+// Qt builds the shortcut texts of menus from key names it fetches through the application's
+// translators; this one answers them from the default dictionary.
+class KeyNameTranslator : public QTranslator {
+ public:
+  QString translate(const char* context, const char* sourceText, const char*, int) const override {
+    if (!context || !sourceText || std::strcmp(context, "QShortcut") != 0 ||
+        !isTranslatedKeyName(sourceText))
+      return QString();
+    TIvDictionary* dictionary = TIvDictionaries::Default();
+    if (!dictionary || !dictionary->Opened()) return QString();
+    try {
+      return dictionary->TranslateText(QString::fromLatin1(sourceText));
+    } catch (const std::exception&) {
+      return QString();  // a missing key name never stops a menu from painting
+    }
+  }
+  bool isEmpty() const override { return false; }
+};
+
+struct ResourceTranslation {
+  const TIvDictionary* owner = nullptr;  // the dictionary that switched it on
+  KeyNameTranslator* keyNames = nullptr;
+};
+
+ResourceTranslation& resourceTranslation() {
+  static ResourceTranslation state;
+  return state;
+}
+
+void switchResourceStringsOn(const TIvDictionary* owner) {
+  ResourceTranslation& state = resourceTranslation();
+  if (state.owner) return;
+  state.owner = owner;
+  res::setTranslator([](int id, const QString& native) {
+    TIvDictionary* dictionary = TIvDictionaries::Default();
+    return dictionary && dictionary->Opened() ? dictionary->TranslateResourceString(id, native) : native;
+  });
+  if (QCoreApplication::instance()) {
+    state.keyNames = new KeyNameTranslator;
+    QCoreApplication::installTranslator(state.keyNames);
+  }
+}
+
+void switchResourceStringsOff(const TIvDictionary* owner) {
+  ResourceTranslation& state = resourceTranslation();
+  if (state.owner != owner) return;
+  res::setTranslator(nullptr);
+  if (state.keyNames) {
+    if (QCoreApplication::instance()) QCoreApplication::removeTranslator(state.keyNames);
+    delete state.keyNames;
+  }
+  state = ResourceTranslation();
+}
+
 }  // namespace
+
+bool ResourceStringTranslationOn() { return resourceTranslation().owner != nullptr; }
+
+void ShowExceptionMessage(const std::exception& error) {
+  QString message = QString::fromStdString(error.what());
+  TIvDictionary* dictionary = TIvDictionaries::Default();
+  if (dictionary && dictionary->Opened()) {
+    try {
+      message = dictionary->TranslateText(message);
+    } catch (const std::exception&) {
+      // the message is shown untranslated rather than not at all
+    }
+  }
+  if (!message.isEmpty() && message.back() > QLatin1Char('.')) message += QLatin1Char('.');
+  userInterface().messageBox(nullptr, message, MsgIcon::Error, MsgButtons::Ok);
+}
 
 // --- TIvDictionary ---
 
@@ -30,9 +120,14 @@ TIvDictionary::TIvDictionary(QObject* owner) : QObject(owner) {
     }
   }
   TIvDictionaries::Add(this);
+  if (!hasExceptionHandler()) setExceptionHandler(ShowExceptionMessage);
 }
 
-TIvDictionary::~TIvDictionary() { TIvDictionaries::Remove(this); }
+TIvDictionary::~TIvDictionary() {
+  if (opened_) TIvDictionary::Close();
+  switchResourceStringsOff(this);
+  TIvDictionaries::Remove(this);
+}
 
 void TIvDictionary::SetLanguage(int value) {
   if (!opened_) {
@@ -224,11 +319,21 @@ void TIvDictionary::applyFormatSettings() {
 }
 
 void TIvDictionary::Changed(bool languageChanged, bool localeChanged) {
-  const int primary = currentLanguage_.PrimaryId;
-  rightToLeft_ = primary == 1 || primary == 13 || primary == 41;
-  if (localeChanged && (options_ & ivdoUpdateLocaleVariables)) applyFormatSettings();
+  rightToLeft_ = isBidirectional(currentLanguage_.PrimaryId);
+  // The whole program reads in the language's direction; Qt tells every window when it
+  // changes.
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+    const Qt::LayoutDirection direction = rightToLeft_ ? Qt::RightToLeft : Qt::LeftToRight;
+    if (QGuiApplication::layoutDirection() != direction) QGuiApplication::setLayoutDirection(direction);
+  }
+  if (localeChanged) {
+    setThreadLocale(currentLocale_);
+    if (options_ & ivdoUpdateLocaleVariables) applyFormatSettings();
+  }
+  if (options_ & ivdoAutoTranslate) emit TranslatorsChanged(languageChanged, localeChanged);
   if (languageChanged) emit LanguageChanged();
   if (localeChanged) emit LocaleChanged();
+  if (languageChanged && (options_ & ivdoRecreateMDIChild)) emit RecreateMDIChild();
 }
 
 QString TIvDictionary::ApplyMissingTranslation(const QString& text, bool found,
@@ -284,14 +389,63 @@ void TIvDictionary::Open() {
       }
     }
     opened_ = true;
+    if (options_ & ivdoTranslateResourceStrings) switchResourceStringsOn(this);
     Changed(true, true);
   } catch (...) {
-    opened_ = false;
+    Close();
     throw;
   }
 }
 
-void TIvDictionary::Close() { opened_ = false; }
+void TIvDictionary::Close() {
+  switchResourceStringsOff(this);
+  emit Closing();
+  opened_ = false;
+}
+
+const TIvLanguage& TIvDictionary::GetLanguageRecord(int n) {
+  if (n < 0 || n >= GetLanguageCount()) throw EIvDictionaryError("Out of language range");
+  if (opened_ && n == currentIndex_) return currentLanguage_;
+  GetLanguage(n, scratchLanguage_);
+  return scratchLanguage_;
+}
+
+void TIvDictionary::BindLocaleToLanguage() {
+  if (!opened_) return;
+  const int previous = currentLocale_;
+  resolveLocale(makeLangId(currentLanguage_.PrimaryId, currentLanguage_.DefaultSubId));
+  if (currentLocale_ != previous) Changed(false, true);
+}
+
+void TIvDictionary::BindLanguageToLocale() {
+  if (!opened_) return;
+  const int previous = currentIndex_;
+  // A locale without a language of its own gets the first supported language, as a change
+  // of the locale setting does (an index of -1 would mean the user's default language).
+  const int found = FindLanguage(currentLocale_);
+  resolveLanguage(found >= 0 ? found : FirstSupportedLanguage());
+  if (currentIndex_ != previous) Changed(true, false);
+}
+
+void TIvDictionary::AddLanguageNames(std::vector<LanguageName>& names, bool native) {
+  std::vector<TIvLanguage> languages;
+  GetLanguages(languages);
+  std::vector<int> seen;
+  for (const TIvLanguage& l : languages) {
+    if (std::find(seen.begin(), seen.end(), l.PrimaryId) != seen.end()) continue;
+    seen.push_back(l.PrimaryId);
+    names.push_back({QString::fromStdString(native ? l.NativeName : l.EnglishName), l.PrimaryId});
+  }
+}
+
+bool TIvDictionary::IsLocaleSupported(int localeId) {
+  const int id = actualLocaleId(localeId);
+  if (!localeNameForId(id).empty()) return true;
+  if (GetLocaleCount() == 0) return false;
+  std::vector<TIvLocale> locales;
+  GetLocales(locales);
+  return std::any_of(locales.begin(), locales.end(), [id](const TIvLocale& c) { return c.localeId() == id; });
+}
 
 void TIvDictionary::GetLanguages(std::vector<TIvLanguage>& list) {
   const int count = GetLanguageCount();

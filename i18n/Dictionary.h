@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QString>
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,8 @@ class TIvDictionary : public QObject {
   Q_PROPERTY(int Options READ Options WRITE SetOptions)
   Q_PROPERTY(TIvMissingTranslation MissingTranslation READ MissingTranslation WRITE SetMissingTranslation)
   Q_PROPERTY(TIvCheckLevel CheckLevel READ CheckLevel WRITE SetCheckLevel)
+  // Older stored forms carry a "DictionaryCode"; it is accepted when read and never stored.
+  Q_PROPERTY(int DictionaryCode READ DictionaryCode WRITE SetDictionaryCode STORED false)
 
  public:
   enum TIvBinding { ivbiNone = 0, ivbiLocaleToLanguage = 1, ivbiLanguageToLocale = 2 };
@@ -55,7 +58,8 @@ class TIvDictionary : public QObject {
   enum TIvCheckLevel { ivclNone = 0, ivclSystem = 1, ivclCodePage = 2 };
   Q_ENUM(TIvCheckLevel)
 
-  // Registers the dictionary with TIvDictionaries under a free "Dictionary<n>" name.
+  // Registers the dictionary with TIvDictionaries under a free "Dictionary<n>" name, and
+  // installs the dictionary's exception display when the program has no exception handler.
   explicit TIvDictionary(QObject* owner = nullptr);
   ~TIvDictionary() override;
 
@@ -88,6 +92,9 @@ class TIvDictionary : public QObject {
   TIvCheckLevel CheckLevel() const { return checkLevel_; }
   void SetCheckLevel(TIvCheckLevel level) { checkLevel_ = level; }
 
+  int DictionaryCode() const { return 0; }
+  void SetDictionaryCode(int) {}
+
   bool Opened() const { return opened_; }
   int CurrentIndex() const { return currentIndex_; }
   int FallbackIndex() const { return fallbackIndex_; }
@@ -114,6 +121,25 @@ class TIvDictionary : public QObject {
   // The missing-translation policy for a lookup of `text` that found `translation` (found) or
   // nothing.
   QString ApplyMissingTranslation(const QString& text, bool found, const QString& translation) const;
+  // The record of language n: the current record for CurrentIndex, else a scratch record
+  // that stays valid until the next call. n outside the languages raises
+  // "Out of language range".
+  const TIvLanguage& GetLanguageRecord(int n);
+  // The locale follows the language: the current language's default locale is resolved.
+  virtual void BindLocaleToLanguage();
+  // The language follows the locale: the language of the current locale (the first supported
+  // one when the dictionary has none for it) is resolved.
+  virtual void BindLanguageToLocale();
+  // One entry per distinct primary language, in file order: its native or English name
+  // with the primary language id.
+  struct LanguageName {
+    QString name;
+    int primaryId = 0;
+  };
+  virtual void AddLanguageNames(std::vector<LanguageName>& names, bool native);
+  // Whether the system knows the locale id or the dictionary carries it as a custom locale.
+  virtual bool IsLocaleSupported(int localeId);
+
   // A string of the program's string table as the user sees it: while the dictionary is open,
   // looked up with the string's id as its context (then without context) under the
   // missing-translation policy. A lookup that runs while another one does is not translated.
@@ -136,6 +162,14 @@ class TIvDictionary : public QObject {
   virtual bool Translate(const QString& nativeText, QString& text);
 
  signals:
+  // With ivdoAutoTranslate, once per switch before the two events: every open translator
+  // translates its form again.
+  void TranslatorsChanged(bool languageChanged, bool localeChanged);
+  // The dictionary closes: every open translator closes.
+  void Closing();
+  // With ivdoRecreateMDIChild after a language switch: a maximised MDI child of the main
+  // window is to be recreated.
+  void RecreateMDIChild();
   void LanguageChanged();
   void LocaleChanged();
 
@@ -167,8 +201,19 @@ class TIvDictionary : public QObject {
   int currentLocale_ = 0;
   int languageLocale_ = 0;
   TIvLanguage currentLanguage_;
+  TIvLanguage scratchLanguage_;
   TIvLocale currentLocaleRecord_;
 };
+
+// Shows an exception's message to the user as the dictionary display does: translated by the
+// default dictionary when it is open, a full stop added when the text ends in a character
+// that sorts after ".", in an error box with an OK button.
+void ShowExceptionMessage(const std::exception& error);
+
+// Resource-string translation: while on, every string of the program's string table and the
+// key names of menu shortcuts go through the default dictionary. Open switches it on (with
+// ivdoTranslateResourceStrings), Close switches it off again.
+bool ResourceStringTranslationOn();
 
 // The process-wide list of dictionaries (not owned); the default dictionary is entry 0.
 class TIvDictionaries {

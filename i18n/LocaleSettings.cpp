@@ -14,7 +14,11 @@
 #include <unicode/uloc.h>
 #include <unicode/ulocdata.h>
 
+#include <QLocale>
+#include <QString>
+
 #include <cctype>
+#include <utility>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -122,6 +126,50 @@ int localeIdForName(const std::string& name) {
   return static_cast<int>(uloc_getLCID(n.c_str())) & 0xFFFF;
 }
 
+namespace {
+
+// The three-letter language abbreviation of Windows for the locales the suite meets (two
+// letters of the language and one of the country); others get ICU's ISO 639-2 code.
+std::string abbreviatedLanguageName(int localeId, const icu::Locale& loc) {
+  static const std::pair<int, const char*> kKnown[] = {
+      {0x0414, "NOR"}, {0x0814, "NON"}, {0x041D, "SVE"}, {0x081D, "SVF"}, {0x0406, "DAN"},
+      {0x0409, "ENU"}, {0x0809, "ENG"}, {0x0C09, "ENA"}, {0x1009, "ENC"}, {0x1809, "ENI"},
+      {0x0407, "DEU"}, {0x0807, "DES"}, {0x0C07, "DEA"}, {0x040B, "FIN"}, {0x040C, "FRA"},
+      {0x080C, "FRB"}, {0x0C0C, "FRC"}, {0x100C, "FRS"}, {0x040F, "ISL"}, {0x0438, "FOS"},
+      {0x0413, "NLD"}, {0x0813, "NLB"}, {0x0410, "ITA"}, {0x0C0A, "ESN"}, {0x040A, "ESP"},
+      {0x0816, "PTG"}, {0x0416, "PTB"}, {0x0415, "PLK"}, {0x0419, "RUS"}, {0x0425, "ETI"},
+      {0x0426, "LVI"}, {0x0427, "LTH"}, {0x0405, "CSY"}, {0x040E, "HUN"}, {0x043B, "SME"},
+  };
+  for (const auto& [id, abbreviation] : kKnown)
+    if (id == (localeId & 0xFFFF)) return abbreviation;
+  std::string abbreviation = loc.getISO3Language();
+  for (char& c : abbreviation) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return abbreviation;
+}
+
+int g_threadLocale = 0;
+
+}  // namespace
+
+int threadLocale() { return g_threadLocale; }
+
+void setThreadLocale(int localeId) {
+  g_threadLocale = localeId;
+  const std::string name = localeNameForId(localeId);
+  if (!name.empty()) QLocale::setDefault(QLocale(QString::fromStdString(name)));
+}
+
+std::string localeNameForId(int localeId) {
+  if (localeId <= 0) return {};
+  char name[ULOC_FULLNAME_CAPACITY] = {};
+  UErrorCode status = U_ZERO_ERROR;
+  uloc_getLocaleForLCID(static_cast<uint32_t>(localeId), name, sizeof name, &status);
+  if (U_FAILURE(status) || name[0] == '\0') return {};
+  // ICU answers an id it does not know with a near one (the bare language, another language).
+  if ((static_cast<int>(uloc_getLCID(name)) & 0xFFFF) != (localeId & 0xFFFF)) return {};
+  return name;
+}
+
 int userDefaultLocaleId() { return localeIdForName(vx::locale::userLocaleName()); }
 
 int systemDefaultLocaleId() { return localeIdForName(systemLocaleName()); }
@@ -137,12 +185,10 @@ int systemAnsiCodePage() { return codepage::defaultCodePage(systemDefaultLocaleI
 bool systemLocale(int localeId, TIvLocale& out) {
   out = TIvLocale();
   if (localeId <= 0) return false;
-  char name[ULOC_FULLNAME_CAPACITY] = {};
+  const std::string localeName = localeNameForId(localeId);
+  if (localeName.empty()) return false;
+  const char* name = localeName.c_str();
   UErrorCode status = U_ZERO_ERROR;
-  uloc_getLocaleForLCID(static_cast<uint32_t>(localeId), name, sizeof name, &status);
-  if (U_FAILURE(status) || name[0] == '\0') return false;
-  // ICU answers an id it does not know with a near one (the bare language, another language).
-  if ((static_cast<int>(uloc_getLCID(name)) & 0xFFFF) != (localeId & 0xFFFF)) return false;
   const icu::Locale loc(name);
   if (loc.isBogus()) return false;
 
@@ -161,9 +207,7 @@ bool systemLocale(int localeId, TIvLocale& out) {
   r.NativeLanguageName = utf8(loc.getDisplayLanguage(loc, s));
   r.NativeCountryName = utf8(loc.getDisplayCountry(loc, s));
   r.LocalizedCountryName = utf8(loc.getDisplayCountry(s));
-  std::string abbreviation = loc.getISO3Language();
-  for (char& c : abbreviation) c = char(std::toupper(static_cast<unsigned char>(c)));
-  r.AbbreviatedLanguageName = abbreviation;
+  r.AbbreviatedLanguageName = abbreviatedLanguageName(localeId, loc);
   status = U_ZERO_ERROR;
   r.Measurement = ulocdata_getMeasurementSystem(name, &status) == UMS_US ? 1 : 0;
 

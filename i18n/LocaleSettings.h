@@ -2,7 +2,7 @@
 // The locales the dictionary works with: the user's and the system's default locale ids, the
 // system's ANSI code page, locale records built from ICU's locale data, and the program-wide
 // formatting settings (separators, date and time formats, month and day names, currency)
-// that follow the dictionary's current locale. Plain C++ over ICU.
+// that follow the dictionary's current locale. Over ICU; the thread locale also sets Qt's.
 //
 // Date and time formats use the pattern letters of the locale records: d, M, y for the date
 // (dddd, MMMM for names), h, m, s for the time, and "AMPM" for the AM/PM designator.
@@ -25,6 +25,9 @@ std::string systemLocaleName();
 
 // The locale id of an ICU locale name ("nb_NO" -> 0x0414); 0 when ICU knows none.
 int localeIdForName(const std::string& name);
+
+// The ICU name of a locale id ("nb_NO" for 0x0414); empty when ICU knows none.
+std::string localeNameForId(int localeId);
 
 int userDefaultLocaleId();
 int systemDefaultLocaleId();
@@ -83,6 +86,11 @@ TIvFormatSettings formatSettingsFor(const TIvLocale& locale, bool year2000, TIvE
                                     int year, int month, int day);
 // The same on today's date.
 TIvFormatSettings formatSettingsFor(const TIvLocale& locale, bool year2000, TIvEuro euro);
+
+// The locale of the user-interface thread: the id last set (0 before), and Qt's default
+// locale, which formats numbers and dates in the program's widgets, follows it.
+int threadLocale();
+void setThreadLocale(int localeId);
 
 // The program-wide settings and euro setting (user-interface thread only).
 const TIvFormatSettings& formatSettings();

@@ -249,11 +249,11 @@ const TIvLanguage& TIvMLDFile::ReadLanguage() {
   l.FontName = readText(0);
   l.FontSize = readByte();
   endRecord();
-  completeLanguage(l);
+  CompleteLanguage(l);
   return l;
 }
 
-void TIvMLDFile::completeLanguage(TIvLanguage& l) const {
+void TIvMLDFile::CompleteLanguage(TIvLanguage& l) {
   if (l.PrimaryId < 0) l.PrimaryId = 0;
   if (l.PrimaryId == 0) {
     l.DefaultSubId = 0;

@@ -64,6 +64,11 @@ class TIvMLDFile {
   TIvTextSource ReadTranslation(TIvTranslation& entry, int wanted, int currentCodePage,
                                 int fallback);
 
+  // Completes a language record as every record read is completed: ids, code page and
+  // charset, the native record's names, and empty names and ISO codes from the system's
+  // locale data. Also for language records that come from elsewhere (embedded data).
+  static void CompleteLanguage(TIvLanguage& language);
+
  private:
   void need(std::size_t n) const;
   std::uint8_t readByte();
@@ -77,7 +82,6 @@ class TIvMLDFile {
   void beginRecord();
   void endRecord();
   void seekTo(std::uint32_t offset, const char* error);
-  void completeLanguage(TIvLanguage& lang) const;
 
   std::string data_;
   std::size_t pos_ = 0;

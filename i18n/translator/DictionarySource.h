@@ -28,9 +28,17 @@ class TIvDictionarySource : public QObject, public TranslationSource {
   bool translate(const QString& native, QString& text) override {
     return dictionary_.Translate(native, text);
   }
+  QString applyMissingPolicy(const QString& native, bool found, const QString& translation) override {
+    return dictionary_.ApplyMissingTranslation(native, found, translation);
+  }
 
  private:
   TIvDictionary& dictionary_;
 };
+
+// After a language switch: when the main window is an MDI frame whose active child is
+// maximised, the child's window is laid out anew in the new language (restored and
+// maximised again); a sole child keeps its restored placement.
+void recreateMaximisedMdiChild();
 
 }  // namespace vx::i18n

@@ -45,6 +45,13 @@ void TranslationSource::notifyChanged(bool languageChanged, bool localeChanged) 
       t->DictionaryChanged(languageChanged, localeChanged);
 }
 
+void TranslationSource::closeTranslators() {
+  const auto open = translators_;
+  for (TIvCustomTranslator* t : open)
+    if (std::find(translators_.begin(), translators_.end(), t) != translators_.end()) t->Close();
+  translators_.clear();
+}
+
 void TranslationSource::addTranslator(TIvCustomTranslator* t) {
   if (std::find(translators_.begin(), translators_.end(), t) == translators_.end()) translators_.push_back(t);
 }

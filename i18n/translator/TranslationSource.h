@@ -67,6 +67,8 @@ class TranslationSource {
   // The dictionary calls this after it switched language or locale: every open translator
   // translates its form again.
   void notifyChanged(bool languageChanged, bool localeChanged);
+  // The dictionary closes: every open translator closes (and leaves the list).
+  void closeTranslators();
 
   // Bookkeeping of the translators; called by the translators themselves.
   void addTranslator(TIvCustomTranslator* t);     // an open translator, re-run on changes

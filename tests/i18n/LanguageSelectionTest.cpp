@@ -7,6 +7,11 @@
 #include "tests/i18n/MLDTestData.h"
 #include "tests/support/TempDir.h"
 
+#include "platform/ResourceStrings.h"
+
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QLocale>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -318,6 +323,147 @@ TEST_F(LanguageSelectionTest, StringTableTextsAreLookedUpByTheirIdThenByTheirTex
   EXPECT_EQ(dict.TranslateResourceString(7, "file"), "fil (liten)");  // by its text
   dict.SetMissingTranslation(TIvDictionary::ivmtTagNative);
   EXPECT_EQ(dict.TranslateResourceString(7, "Only Swedish"), "@Only Swedish@");
+}
+
+TEST_F(LanguageSelectionTest, LanguageRecordsNamesAndBindingsBetweenLanguageAndLocale) {
+  vx::i18n::MLDDocument doc = vxtest::makeDocument();  // Swedish for Sweden only
+  doc.Locales.clear();
+  // A second record of Swedish (Finland) with the same primary language.
+  doc.Languages.push_back(vxtest::makeLanguage(29, 2, "sv", "FI", 1252, "Swedish (Finland)", "Svenska (Finland)"));
+  for (auto& row : doc.Translations) row.Texts.resize(4);
+  write(doc);
+  dict.SetLanguage(1);
+  dict.Open();
+  EXPECT_EQ(&dict.GetLanguageRecord(1), &dict.CurrentLanguage());
+  EXPECT_EQ(dict.GetLanguageRecord(2).EnglishName, "Swedish");
+  EXPECT_EQ(dict.GetLanguageRecord(4).IsoCountry, "FI");
+  for (int bad : {-1, 5}) {
+    try {
+      dict.GetLanguageRecord(bad);
+      ADD_FAILURE() << "no error for language " << bad;
+    } catch (const EIvDictionaryError& e) {
+      EXPECT_STREQ(e.what(), "Out of language range");
+    }
+  }
+
+  std::vector<TIvDictionary::LanguageName> names;
+  dict.AddLanguageNames(names, true);
+  ASSERT_EQ(names.size(), 4u);  // the two Swedish records count once
+  EXPECT_EQ(names[0].primaryId, 0);
+  EXPECT_EQ(names[1].name, QString::fromUtf8("Norsk (bokmål)"));
+  EXPECT_EQ(names[2].name, "Svenska");
+  EXPECT_EQ(names[2].primaryId, 29);
+  EXPECT_EQ(names[3].primaryId, 25);
+  names.clear();
+  dict.AddLanguageNames(names, false);
+  EXPECT_EQ(names[3].name, "Russian");
+
+  // The locale follows the language, then the language follows the locale.
+  dict.SetBinding(TIvDictionary::ivbiNone);
+  dict.SetPrimaryLanguage(7);  // German: the language stays Norwegian
+  ASSERT_EQ(dict.CurrentLocale(), makeLangId(7, 1));
+  QSignalSpy languageSpy(&dict, &TIvDictionary::LanguageChanged);
+  QSignalSpy localeSpy(&dict, &TIvDictionary::LocaleChanged);
+  dict.BindLocaleToLanguage();
+  EXPECT_EQ(dict.CurrentLocale(), makeLangId(20, 1));
+  EXPECT_EQ(localeSpy.count(), 1);
+  EXPECT_EQ(languageSpy.count(), 0);
+  dict.BindLocaleToLanguage();  // no change, no event
+  EXPECT_EQ(localeSpy.count(), 1);
+  dict.SetPrimaryLanguage(29);
+  dict.SetSubLanguage(2);
+  dict.BindLanguageToLocale();
+  EXPECT_EQ(dict.CurrentIndex(), 4);  // Swedish (Finland)
+  EXPECT_EQ(languageSpy.count(), 1);
+  // A locale of no language of the file: the first supported language, not the user's.
+  env.user("sv_SE.UTF-8");
+  dict.SetPrimaryLanguage(7);
+  dict.SetSubLanguage(1);
+  dict.BindLanguageToLocale();
+  EXPECT_EQ(dict.CurrentIndex(), 1);
+}
+
+TEST_F(LanguageSelectionTest, LocalesAreSupportedByTheSystemOrByTheDictionary) {
+  vx::i18n::MLDDocument doc = vxtest::makeDocument();
+  vx::i18n::TIvLocale invented = vxtest::makeLocale();
+  invented.PrimaryId = 0x3F;  // no such language
+  invented.SubId = 5;
+  doc.Locales.push_back(invented);
+  write(doc);
+  EXPECT_TRUE(dict.IsLocaleSupported(makeLangId(29, 1)));
+  EXPECT_TRUE(dict.IsLocaleSupported(kUserDefaultLocaleId));
+  EXPECT_TRUE(dict.IsLocaleSupported(makeLangId(0x3F, 5)));
+  EXPECT_FALSE(dict.IsLocaleSupported(makeLangId(0x3F, 4)));
+}
+
+TEST_F(LanguageSelectionTest, AChangeSetsTheThreadLocaleAndTellsTheTranslatorsOnce) {
+  write(document());
+  dict.SetLanguage(2);
+  QSignalSpy translators(&dict, &TIvDictionary::TranslatorsChanged);
+  dict.Open();
+  ASSERT_EQ(translators.count(), 1);
+  EXPECT_EQ(translators.at(0).at(0).toBool(), true);
+  EXPECT_EQ(translators.at(0).at(1).toBool(), true);
+  EXPECT_EQ(threadLocale(), makeLangId(29, 1));
+  EXPECT_EQ(QLocale().name(), "sv_SE");
+  EXPECT_EQ(QLocale().toString(1234.5, 'f', 1), QString::fromUtf8("1\u00a0234,5"));
+
+  dict.SetLanguage(1);
+  ASSERT_EQ(translators.count(), 2);
+  EXPECT_EQ(QLocale().name(), "nb_NO");
+  // Without automatic translation the translators are left alone; the events still come.
+  dict.SetOptions(TIvDictionary::kAllOptions & ~TIvDictionary::ivdoAutoTranslate);
+  QSignalSpy languageSpy(&dict, &TIvDictionary::LanguageChanged);
+  dict.SetLanguage(2);
+  EXPECT_EQ(translators.count(), 2);
+  EXPECT_EQ(languageSpy.count(), 1);
+  QLocale::setDefault(QLocale::c());
+}
+
+TEST_F(LanguageSelectionTest, OpeningRoutesTheStringTableAndShortcutKeyNamesThroughTheDictionary) {
+  vx::i18n::MLDDocument doc = document();
+  doc.Translations.push_back({"Cancel", "", "4711", {"Avbryt", "", ""}});
+  doc.Translations.push_back({"Ctrl", "", "", {"Ktrl", "", ""}});
+  doc.Translations.push_back({"Del", "", "", {"Slett", "", ""}});
+  doc.Translations.push_back({"F%1", "", "", {"Fn%1", "", ""}});
+  write(doc);
+  vx::res::registerString(4711, "Cancel");
+  const QKeySequence keys(Qt::CTRL | Qt::Key_Delete);
+  const QKeySequence function(Qt::Key_F5);
+  dict.SetLanguage(1);
+  EXPECT_FALSE(ResourceStringTranslationOn());
+  EXPECT_EQ(vx::res::loadResString(4711), "Cancel");
+  dict.Open();
+  EXPECT_TRUE(ResourceStringTranslationOn());
+  EXPECT_EQ(vx::res::loadResString(4711), "Avbryt");
+  EXPECT_EQ(keys.toString(QKeySequence::NativeText), "Ktrl+Slett");
+  EXPECT_EQ(function.toString(QKeySequence::NativeText), "F5");  // function keys stay as they are
+  EXPECT_EQ(keys.toString(QKeySequence::PortableText), "Ctrl+Del");
+  dict.Close();
+  EXPECT_FALSE(ResourceStringTranslationOn());
+  EXPECT_EQ(vx::res::loadResString(4711), "Cancel");
+  EXPECT_EQ(keys.toString(QKeySequence::NativeText), "Ctrl+Del");
+
+  // Without the option the dictionary leaves the string table alone.
+  dict.SetOptions(TIvDictionary::kAllOptions & ~TIvDictionary::ivdoTranslateResourceStrings);
+  dict.Open();
+  EXPECT_FALSE(ResourceStringTranslationOn());
+  EXPECT_EQ(vx::res::loadResString(4711), "Cancel");
+}
+
+TEST_F(LanguageSelectionTest, ARightToLeftLanguageTurnsTheWholeProgram) {
+  vx::i18n::MLDDocument doc = document();
+  doc.Languages.push_back(vxtest::makeLanguage(13, 1, "he", "IL", 1255, "Hebrew", "Hebrew"));
+  for (auto& row : doc.Translations) row.Texts.resize(4);
+  write(doc);
+  dict.SetCheckLevel(TIvDictionary::ivclNone);
+  dict.SetLanguage(4);
+  dict.Open();
+  EXPECT_TRUE(dict.RightToLeft());
+  EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::RightToLeft);
+  dict.SetLanguage(1);
+  EXPECT_FALSE(dict.RightToLeft());
+  EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight);
 }
 
 TEST(Dictionaries, EveryDictionaryIsRegisteredUnderAFreeName) {

@@ -1,0 +1,47 @@
+#include "platform/ExceptionHandler.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace vx {
+
+namespace {
+
+ExceptionHandler& installed() {
+  static ExceptionHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+bool hasExceptionHandler() { return static_cast<bool>(installed()); }
+
+void setExceptionHandler(ExceptionHandler handler) { installed() = std::move(handler); }
+
+void handleException(const std::exception& error) {
+  if (installed()) {
+    // A handler that fails itself must not take the program down with it.
+    try {
+      installed()(error);
+      return;
+    } catch (const std::exception& nested) {
+      std::fprintf(stderr, "vxdown: %s (while showing: %s)\n", nested.what(), error.what());
+      return;
+    } catch (...) {
+    }
+  }
+  std::fprintf(stderr, "vxdown: %s\n", error.what());
+}
+
+bool VXApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& e) {
+    handleException(e);
+  } catch (...) {
+    handleException(std::runtime_error("An unknown error occurred"));
+  }
+  return false;
+}
+
+}  // namespace vx
