@@ -28,7 +28,7 @@ bool isBidirectional(int primary) { return primary == 1 || primary == 13 || prim
 // The key names of menu shortcuts that go through the dictionary: the modifiers and the
 // named keys, as Qt names them. Digits, letters and function keys are shown as they are.
 bool isTranslatedKeyName(const char* name) {
-  static const char* const kNames[] = {"Shift", "Ctrl", "Alt", "Meta", "Backspace", "Tab",
+  static const char* const kNames[] = {"Shift", "Ctrl", "Alt", "Backspace", "Tab",
                                        "Esc", "Return", "Enter", "Space", "PgUp", "PgDown",
                                        "End", "Home", "Left", "Up", "Right", "Down", "Ins", "Del"};
   for (const char* n : kNames)

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -100,4 +101,12 @@ TEST(CirculationWindowLanguageSwitch, AChangeOfLanguageTranslatesTheOpenWindowAg
   // An index the dictionary does not have is refused, and the window keeps its language.
   EXPECT_ANY_THROW(w.IvBinaryDictionary1()->SetLanguage(9));
   EXPECT_EQ(menu->title(), "&Fil");
+  // Shortcut texts in menus name their keys in the window's language.
+  const QKeySequence keys(Qt::SHIFT | Qt::Key_Space);
+  EXPECT_EQ(keys.toString(QKeySequence::NativeText), "Skift+Mellomrom");
+  w.IvBinaryDictionary1()->SetLanguage(2);
+  EXPECT_EQ(keys.toString(QKeySequence::NativeText), "Skift+Blanksteg");
+  w.IvBinaryDictionary1()->SetLanguage(4);
+  EXPECT_EQ(keys.toString(QKeySequence::NativeText), "Shift+Space");
+  EXPECT_EQ(QKeySequence(Qt::Key_F5).toString(QKeySequence::NativeText), "F5");
 }
