@@ -1,6 +1,9 @@
 #include "i18n/Dictionary.h"
 
 #include "i18n/CodePages.h"
+#include "i18n/EmbeddedDictionary.h"
+#include "i18n/FormData.h"
+#include "i18n/FormResource.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/ResourceStrings.h"
 #include "platform/UserInterface.h"
@@ -625,30 +628,97 @@ std::unique_ptr<TIvMLDFile> TIvBinaryDictionary::OpenDictionaryStream() {
   return stream;
 }
 
+QString TIvBinaryDictionary::OwnerFormClass() const {
+  const QObject* owner = parent();
+  if (!owner) return QString();
+  const QVariant name = owner->property("VXClassName");
+  if (name.isValid() && !name.toString().isEmpty()) return name.toString();
+  return QString::fromLatin1(owner->metaObject()->className());
+}
+
+void TIvBinaryDictionary::ensureEmbeddedData() {
+  if (embeddedRead_) return;
+  const std::string form = loadStoredFormResource(OwnerFormClass().toStdString());
+  ReadLanguagesData(form);
+  ReadTranslationsData(form);
+  ReadLocalesData(form);
+  embeddedRead_ = true;
+}
+
+void TIvBinaryDictionary::ReadLanguagesData(std::string_view formData) {
+  embeddedLanguages_ = readEmbeddedLanguages(
+      findStoredProperty(formData, "TIvBinaryDictionary", utf8(objectName()), kEmbeddedLanguagesProperty));
+  embeddedLanguageCount_ = static_cast<int>(embeddedLanguages_.size());
+}
+
+void TIvBinaryDictionary::ReadTranslationsData(std::string_view formData) {
+  embeddedTranslations_ = readEmbeddedTranslations(
+      findStoredProperty(formData, "TIvBinaryDictionary", utf8(objectName()), kEmbeddedTranslationsProperty),
+      embeddedContextKind_);
+  embeddedTranslationCount_ = static_cast<int>(embeddedTranslations_.size());
+}
+
+void TIvBinaryDictionary::ReadLocalesData(std::string_view formData) {
+  try {
+    embeddedLocales_ = readEmbeddedLocales(
+        findStoredProperty(formData, "TIvBinaryDictionary", utf8(objectName()), kEmbeddedLocalesProperty));
+  } catch (const std::exception&) {
+    throw EIvLanguageError("No dictionary data! Set the FileName property.");
+  }
+  embeddedLocaleCount_ = static_cast<int>(embeddedLocales_.size());
+}
+
 int TIvBinaryDictionary::GetLanguageCount() {
-  if (Storage() == ivsEmbedded) return embeddedLanguageCount_;
+  if (Storage() == ivsEmbedded) {
+    ensureEmbeddedData();
+    return embeddedLanguageCount_;
+  }
   return OpenDictionaryStream()->LanguageCount();
 }
 
 int TIvBinaryDictionary::GetTranslationCount() {
-  if (Storage() == ivsEmbedded) return embeddedTranslationCount_;
+  if (Storage() == ivsEmbedded) {
+    ensureEmbeddedData();
+    return embeddedTranslationCount_;
+  }
   return OpenDictionaryStream()->TranslationCount();
 }
 
 int TIvBinaryDictionary::GetLocaleCount() {
-  if (Storage() == ivsEmbedded) return embeddedLocaleCount_;
+  if (Storage() == ivsEmbedded) {
+    ensureEmbeddedData();
+    return embeddedLocaleCount_;
+  }
   return OpenDictionaryStream()->LocaleCount();
 }
 
 void TIvBinaryDictionary::GetLanguage(int index, TIvLanguage& language) {
+  if (Storage() == ivsEmbedded) {
+    ensureEmbeddedData();
+    if (index < 0 || index >= embeddedLanguageCount_) throw EIvDictionaryError("Out of language range");
+    language = embeddedLanguages_[static_cast<std::size_t>(index)];
+    return;
+  }
   language = OpenDictionaryStream()->Language(index);
 }
 
 void TIvBinaryDictionary::GetLocale(int index, TIvLocale& locale) {
+  if (Storage() == ivsEmbedded) {
+    ensureEmbeddedData();
+    if (embeddedLocaleCount_ == 0) throw EIvDictionaryError("No custom locales");
+    if (index < 0 || index >= embeddedLocaleCount_) throw EIvDictionaryError("Out of locale range");
+    locale = embeddedLocales_[static_cast<std::size_t>(index)];
+    return;
+  }
   locale = OpenDictionaryStream()->Locale(index);
 }
 
 void TIvBinaryDictionary::GetLanguages(std::vector<TIvLanguage>& list) {
+  if (Storage() == ivsEmbedded) {
+    ensureEmbeddedData();
+    list.insert(list.end(), embeddedLanguages_.begin(), embeddedLanguages_.end());
+    return;
+  }
   auto stream = OpenDictionaryStream();
   std::vector<TIvLanguage> read;
   if (stream->LanguageCount() > 0) stream->SeekLanguages();
@@ -657,6 +727,11 @@ void TIvBinaryDictionary::GetLanguages(std::vector<TIvLanguage>& list) {
 }
 
 void TIvBinaryDictionary::GetLocales(std::vector<TIvLocale>& list) {
+  if (Storage() == ivsEmbedded) {
+    ensureEmbeddedData();
+    list.insert(list.end(), embeddedLocales_.begin(), embeddedLocales_.end());
+    return;
+  }
   auto stream = OpenDictionaryStream();
   if (stream->LocaleCount() == 0) return;
   std::vector<TIvLocale> read;
@@ -667,6 +742,36 @@ void TIvBinaryDictionary::GetLocales(std::vector<TIvLocale>& list) {
 
 void TIvBinaryDictionary::LoadTranslations() {
   clearTranslations();
+  if (Storage() == ivsEmbedded) {
+    ensureEmbeddedData();
+    setContextMode(embeddedContextKind_ != MLDContextKind::None);
+    const int wanted = CurrentIndex(), fallback = FallbackIndex();
+    if (wanted <= 0) return;
+    // A row holds the texts of languages 1 to n - 1; the texts are already in memory.
+    const auto textOf = [](const MLDTranslationRow& row, int index) -> const std::string* {
+      if (index <= 0 || static_cast<std::size_t>(index) > row.Texts.size()) return nullptr;
+      const std::string& t = row.Texts[static_cast<std::size_t>(index - 1)];
+      return t.empty() ? nullptr : &t;
+    };
+    for (const MLDTranslationRow& row : embeddedTranslations_) {
+      TIvTranslation entry;
+      entry.NativeText = row.NativeText;
+      entry.Context1 = row.Context1;
+      entry.Context2 = row.Context2;
+      if (const std::string* t = textOf(row, wanted)) {
+        entry.TranslatedText = *t;
+        entry.TextSource = ivtsCurrent;
+      } else if (const std::string* f = textOf(row, fallback)) {
+        entry.TranslatedText = *f;
+        entry.TextSource = ivtsFallback;
+      } else {
+        continue;
+      }
+      addTranslation(std::move(entry));
+    }
+    sortTranslations();
+    return;
+  }
   auto stream = OpenDictionaryStream();
   const int currentCp = CurrentLanguage().CodePage;
   const int wanted = CurrentIndex();

@@ -10,6 +10,7 @@
 #include "i18n/LocaleSettings.h"
 #include "i18n/MLDFile.h"
 #include "i18n/MLDTypes.h"
+#include "i18n/MLDWriter.h"
 
 #include <QObject>
 #include <QString>
@@ -17,6 +18,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vx::i18n {
@@ -306,11 +308,29 @@ class TIvBinaryDictionary : public TIvCustomFileDictionary {
   void GetLocales(std::vector<TIvLocale>& list) override;
   void LoadTranslations() override;
 
+  // Storage ivsEmbedded: the dictionary's data is stored with its form, as the properties
+  // "Languages", "Translations" and "Locales" of this component in the stored form of the
+  // owner's class (the resource ":/forms/<class>", made by mldc embed). They are read once,
+  // at the first query, and kept.
+  virtual void ReadLanguagesData(std::string_view formData);
+  virtual void ReadTranslationsData(std::string_view formData);
+  // A failure gives "No dictionary data! Set the FileName property.".
+  virtual void ReadLocalesData(std::string_view formData);
+  // The class name of the owner form, whose stored form holds the embedded data.
+  QString OwnerFormClass() const;
+
  private:
-  // The counts of embedded data (ivsEmbedded); this program stores no embedded data.
+  void ensureEmbeddedData();
+
+  // The counts and records of embedded data (ivsEmbedded).
+  bool embeddedRead_ = false;
   int embeddedLanguageCount_ = 0;
   int embeddedTranslationCount_ = 0;
   int embeddedLocaleCount_ = 0;
+  std::vector<TIvLanguage> embeddedLanguages_;
+  MLDContextKind embeddedContextKind_ = MLDContextKind::None;
+  std::vector<MLDTranslationRow> embeddedTranslations_;
+  std::vector<TIvLocale> embeddedLocales_;
 };
 
 }  // namespace vx::i18n

@@ -14,6 +14,14 @@ EIvDictionaryError unknownValue(std::uint8_t code) {
 
 bool isKnownType(std::uint8_t code) { return code <= static_cast<std::uint8_t>(FormValueType::Char); }
 
+// Nothing, or one lead byte and its continuation bytes (up to 4 bytes in all).
+bool isOneCharacter(std::string_view utf8) {
+  if (utf8.size() > kMaxCharBytes) return false;
+  for (std::size_t i = 1; i < utf8.size(); ++i)
+    if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) return false;
+  return utf8.empty() || (static_cast<unsigned char>(utf8[0]) & 0xC0) != 0x80;
+}
+
 }  // namespace
 
 std::string formValueTypeName(std::uint8_t code) {
@@ -50,11 +58,7 @@ void FormWriter::writeBoolean(bool value) {
 }
 
 void FormWriter::writeChar(std::string_view utf8) {
-  // One code point: a lead byte and its continuation bytes only.
-  bool one = utf8.size() <= kMaxCharBytes;
-  for (std::size_t i = 1; one && i < utf8.size(); ++i)
-    one = (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80;
-  if (!one) throw EIvDictionaryError("'" + std::string(utf8) + "' is not one character");
+  if (!isOneCharacter(utf8)) throw EIvDictionaryError("'" + std::string(utf8) + "' is not one character");
   bytes_.push_back(static_cast<char>(FormValueType::Char));
   bytes_.push_back(static_cast<char>(utf8.size()));
   bytes_.append(utf8);
@@ -142,7 +146,9 @@ std::string FormReader::readChar(std::string_view what) {
   ++pos_;
   const std::uint8_t n = byte();
   if (n > kMaxCharBytes) throw EIvDictionaryError("A character value is longer than 4 bytes");
-  return std::string(take(n));
+  const std::string_view c = take(n);
+  if (!isOneCharacter(c)) throw EIvDictionaryError("A character value holds more than one character");
+  return std::string(c);
 }
 
 void FormReader::beginList(std::string_view what) {

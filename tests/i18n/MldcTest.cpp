@@ -1,6 +1,7 @@
 // The sources of the dictionary file: the table and the language list, including the ones
 // the program ships.
 #include "i18n/MLDFile.h"
+#include "tests/i18n/MLDTestData.h"
 #include "tests/support/TempDir.h"
 #include "tests/tools/ToolProcess.h"
 #include "tools/mldc/MldSource.h"
@@ -11,7 +12,9 @@
 #include <stdexcept>
 
 using namespace vx::i18n;
+using vx::mldc::formatLocale;
 using vx::mldc::parseLanguages;
+using vx::mldc::parseLocales;
 using vx::mldc::parseTable;
 
 namespace {
@@ -126,6 +129,141 @@ TEST(MldcTool, CompilesEveryVariantAndDumpsIt) {
   r = run({"dump", dir.file("t.tsv")});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("The stream is not a valid MLD stream"), std::string::npos) << r.err;
+}
+
+}  // namespace
+
+namespace {
+
+// Two locales with a value in every field, one in code page 1251.
+const char* kLocales =
+    "; custom locales\n"
+    "[Locale0]\n"
+    "PrimaryId=20\nSubId=1\nIsoLanguage=nb\nIsoCountry=NO\nCodePage=1252\nCharset=186\nCustom=yes\n"
+    "EnglishLanguageName=Norwegian\nEnglishCountryName=Norway\nNativeLanguageName=norsk bokmål\n"
+    "NativeCountryName=Norge\nAbbreviatedLanguageName=NOR\nLocalizedCountryName=Norge\n"
+    "Measurement=1\nCurrencySymbol=kr\nPositiveCurrencyFormat=2\nNegativeCurrencyFormat=12\n"
+    "CurrencyDecimals=2\nThousandSeparator=\" \"\nDecimalSeparator=\",\"\nDateSeparator=.\n"
+    "ShortDateFormat=dd.MM.yyyy\nLongDateFormat=d. MMMM yyyy\nTimeSeparator=:\n"
+    "TimeAMString=\" a.m.\"\nTimePMString=\"p.\\\"m\\\"\"\nTimeLeadingZero=1\nTimeFormat=1\n"
+    "TimeMarkerPosition=1\nCalendarType=1\nOptionalCalendar=3\nFirstDayOfWeek=6\nFirstWeekOfYear=2\n"
+    "ShortMonthNames=jan,feb,mar,apr,mai,jun,jul,aug,sep,okt,nov,des\n"
+    "LongMonthNames=januar,februar,mars,april,mai,juni,juli,august,september,oktober,november,desember\n"
+    "ShortDayNames=man.,tir.,ons.,tor.,fre.,lør.,søn.\n"
+    "LongDayNames=mandag, tirsdag, onsdag, torsdag, fredag, lørdag, \"søndag, helg\"\n"
+    "[Locale1]\n"
+    "PrimaryId=25\nCodePage=1251\nSubId=1\nNativeLanguageName=русский\nThousandSeparator=\xC2\xA0\n"
+    "LongMonthNames=январь,,,,,,,,,,,декабрь\n";
+
+std::vector<TIvLocale> expectedLocales() {
+  TIvLocale nb = vxtest::makeLocale();
+  nb.Charset = 186;
+  nb.Measurement = 1;
+  nb.TimeAMString = " a.m.";
+  nb.TimePMString = "p.\"m\"";
+  nb.TimeMarkerPosition = 1;
+  nb.OptionalCalendar = 3;
+  nb.FirstDayOfWeek = 6;
+  nb.LongDayNames[6] = "søndag, helg";
+  nb.ShortDayNames = {"man.", "tir.", "ons.", "tor.", "fre.", "lør.", "søn."};
+  TIvLocale ru;
+  ru.PrimaryId = 25;
+  ru.SubId = 1;
+  ru.CodePage = 1251;
+  ru.NativeLanguageName = "русский";
+  ru.ThousandSeparator = "\xC2\xA0";
+  ru.LongMonthNames.front() = "январь";
+  ru.LongMonthNames.back() = "декабрь";
+  return {nb, ru};
+}
+
+std::string localeError(const std::string& ini) {
+  try {
+    parseLocales(ini, "c.ini");
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+TEST(MldcLocales, ReadsEveryFieldAndWritesItBack) {
+  const std::vector<TIvLocale> locales = parseLocales(kLocales, "c.ini");
+  const std::vector<TIvLocale> expected = expectedLocales();
+  ASSERT_EQ(locales.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(formatLocale(locales[i]), formatLocale(expected[i])) << i;
+    EXPECT_TRUE(locales[i] == expected[i]) << i;
+    // The lines of a dump read back as a section.
+    EXPECT_TRUE(parseLocales("[Locale0]\n" + formatLocale(expected[i], "    "), "dump")[0] == expected[i]) << i;
+  }
+}
+
+TEST(MldcLocales, RefusesBadInputWithTheLine) {
+  const std::string h = "[Locale0]\nPrimaryId=9\n";
+  EXPECT_EQ(localeError(h + "Currency=kr\n"), "c.ini:3: unknown key Currency");
+  EXPECT_EQ(localeError(h + "CodePage=12x\n"), "c.ini:3: '12x' is not a number from 0 to 65535");
+  EXPECT_EQ(localeError(h + "Measurement=256\n"), "c.ini:3: '256' is not a number from 0 to 255");
+  EXPECT_EQ(localeError(h + "FirstWeekOfYear=-1\n"), "c.ini:3: '-1' is not a number from 0 to 255");
+  EXPECT_EQ(localeError("[Locale0]\nPrimaryId=1024\n"), "c.ini:2: '1024' is not a number from 0 to 1023");
+  EXPECT_EQ(localeError(h + "SubId=64\n"), "c.ini:3: '64' is not a number from 0 to 63");
+  EXPECT_EQ(localeError(h + "Custom=maybe\n"), "c.ini:3: 'maybe' is not 0 or 1");
+  EXPECT_EQ(localeError(h + "ShortDayNames=ma,ti,on,to,fr,lø\n"), "c.ini:3: ShortDayNames needs 7 names, found 6");
+  EXPECT_EQ(localeError(h + "LongMonthNames=\n"), "c.ini:3: LongMonthNames needs 12 names, found 0");
+  EXPECT_EQ(localeError(h + "DateSeparator=./\n"), "c.ini:3: DateSeparator must be one character");
+  EXPECT_EQ(localeError(h + "IsoCountry=NOR\n"), "c.ini:3: IsoCountry has more than two characters");
+  EXPECT_EQ(localeError(h + "TimeAMString=\"am\n"), "c.ini:3: a quoted text lacks its closing '\"'");
+  EXPECT_EQ(localeError(h + "TimeAMString=\"am\" x\n"), "c.ini:3: text follows the closing '\"'");
+  EXPECT_EQ(localeError(h + "SortId=1\n"), "c.ini:3: SortId is not stored in a dictionary file");
+  EXPECT_EQ(localeError(h + "PrimaryId=9\n"), "c.ini:3: the key PrimaryId is given twice in [Locale0]");
+  EXPECT_EQ(localeError(h + "NativeLanguageName=русский\n"),
+            "c.ini:3: NativeLanguageName cannot be written in code page 1252");
+  EXPECT_EQ(localeError("[Locale1]\n"), "c.ini:1: expected the section [Locale0]");
+  EXPECT_EQ(localeError("PrimaryId=9\n"), "c.ini:1: a value outside a [LocaleN] section");
+  EXPECT_EQ(localeError("[Locale0]\nSubId=1\n"), "c.ini:1: [Locale0] has no PrimaryId");
+  EXPECT_EQ(localeError(h + "[Locale1]\nPrimaryId=9\n"), "c.ini:3: [Locale1] repeats the locale id 9 of [Locale0]");
+  EXPECT_TRUE(parseLocales("; none\n", "c.ini").empty());
+}
+
+TEST(MldcTool, CompilesLocalesIntoEveryVariantAndDumpsEveryField) {
+  vxtest::TempDir dir;
+  vxtest::writeAll(dir.file("t.tsv"), "context1\tcontext2\tnative\tNOR\tSWE\nF\tb\t&Done\t&Ferdig\t&Klar\n");
+  vxtest::writeAll(dir.file("l.ini"), kLangs);
+  vxtest::writeAll(dir.file("c.ini"), kLocales);
+  const std::vector<TIvLocale> expected = expectedLocales();
+  for (const char* version : {"1", "2", "3"})
+    for (const bool bigEndian : {false, true})
+      for (const bool utf16 : {false, true}) {
+        std::vector<std::string> args = {"compile", dir.file("t.tsv"), dir.file("l.ini"), "--locales",
+                                         dir.file("c.ini"), "-o", dir.file("a.mld"), "--version", version};
+        if (bigEndian) args.push_back("--big-endian");
+        if (utf16) args.push_back("--utf16");
+        const auto r = vxtest::runTool("mldc", args, {}, dir.path());
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        TIvMLDFile f;
+        f.LoadFile(dir.file("a.mld"));
+        ASSERT_EQ(f.LocaleCount(), 2);
+        for (int i = 0; i < 2; ++i) {
+          // Version 1 records hold no ISO codes, versions 1 and 2 no charset.
+          TIvLocale want = expected[static_cast<std::size_t>(i)];
+          if (version[0] == '1') want.IsoLanguage = want.IsoCountry = "";
+          if (version[0] != '3') want.Charset = 0;
+          EXPECT_EQ(formatLocale(f.Locale(i)), formatLocale(want)) << version << bigEndian << utf16 << i;
+        }
+      }
+  const auto r = vxtest::runTool("mldc", {"dump", dir.file("a.mld")}, {}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto at = r.out.find("locales 2\n  [0] id 1044 iso nb-NO \"Norwegian\" \"Norway\"\n");
+  ASSERT_NE(at, std::string::npos) << r.out;
+  const auto first = r.out.find('\n', r.out.find("[0] id", at)) + 1;
+  const auto second = r.out.find("  [1] id 1049", first);
+  ASSERT_NE(second, std::string::npos) << r.out;
+  EXPECT_TRUE(parseLocales("[Locale0]\n" + r.out.substr(first, second - first), "dump")[0] == expected[0]) << r.out;
+
+  vxtest::writeAll(dir.file("c.ini"), "[Locale0]\nPrimaryId=20\nLongDayNames=a,b\n");
+  const auto bad = vxtest::runTool("mldc", {"compile", dir.file("t.tsv"), dir.file("l.ini"), "--locales",
+                                            dir.file("c.ini"), "-o", dir.file("b.mld")}, {}, dir.path());
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.err.find("c.ini:3: LongDayNames needs 7 names, found 2"), std::string::npos) << bad.err;
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
-// The program's dictionary read from a resource (big-endian, UTF-16) gives exactly what the
-// file beside the executable (little-endian, 8-bit) gives.
+// The program's dictionary read from a resource (big-endian, UTF-16) and from the data
+// embedded in a stored form gives exactly what the file beside the executable gives.
 #include "i18n/Dictionary.h"
 
 #include <QCoreApplication>
 #include <QDir>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using namespace vx::i18n;
 
@@ -42,6 +44,87 @@ TEST(ResourceDictionary, ReadsLikeTheFileBesideTheExecutable) {
       EXPECT_EQ(ta[i].TranslatedText, tb[i].TranslatedText);
     }
   }
+}
+
+// The host form of an embedded dictionary: its stored form is the resource
+// ":/forms/TFEmbedHost".
+std::unique_ptr<QObject> embedHost() {
+  auto host = std::make_unique<QObject>();
+  host->setProperty("VXClassName", "TFEmbedHost");
+  return host;
+}
+
+TEST(EmbeddedDictionary, ReadsLikeTheFileItWasStoredFrom) {
+  TIvBinaryDictionary fromFile;
+  fromFile.SetFileName(kProgramDictionaryFile);
+  const auto host = embedHost();
+  auto* embedded = new TIvBinaryDictionary(host.get());
+  embedded->setObjectName("IvBinaryDictionary1");
+  embedded->SetStorage(TIvCustomFileDictionary::ivsEmbedded);
+  ASSERT_EQ(embedded->OwnerFormClass(), "TFEmbedHost");
+  ASSERT_TRUE(embedded->IsDataAvailable());
+  ASSERT_EQ(embedded->GetLanguageCount(), fromFile.GetLanguageCount());
+  EXPECT_EQ(embedded->GetTranslationCount(), fromFile.GetTranslationCount());
+  EXPECT_EQ(embedded->GetLocaleCount(), 0);
+
+  std::vector<TIvLanguage> a, b;
+  fromFile.GetLanguages(a);
+  embedded->GetLanguages(b);
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].PrimaryId, b[i].PrimaryId);
+    EXPECT_EQ(a[i].SubIds, b[i].SubIds);
+    EXPECT_EQ(a[i].CodePage, b[i].CodePage);
+    EXPECT_EQ(a[i].EnglishName, b[i].EnglishName);
+    EXPECT_EQ(a[i].NativeName, b[i].NativeName);
+  }
+  for (int language = 1; language <= 4; ++language) {
+    fromFile.SetLanguage(language);
+    embedded->SetLanguage(language);
+    fromFile.Open();
+    embedded->Open();
+    ASSERT_TRUE(embedded->ContextMode());
+    const auto& ta = fromFile.Translations();
+    const auto& tb = embedded->Translations();
+    ASSERT_FALSE(ta.empty());
+    ASSERT_EQ(ta.size(), tb.size());
+    for (std::size_t i = 0; i < ta.size(); ++i) {
+      EXPECT_EQ(ta[i].NativeText, tb[i].NativeText);
+      EXPECT_EQ(ta[i].Context1 + "/" + ta[i].Context2, tb[i].Context1 + "/" + tb[i].Context2);
+      EXPECT_EQ(ta[i].TranslatedText, tb[i].TranslatedText);
+    }
+  }
+  QString text;
+  EXPECT_TRUE(embedded->TranslateInContext("&File", "TFVXSysDn", "MnuFile", text));
+  EXPECT_EQ(text, "&File");  // English
+  try {
+    TIvLocale locale;
+    embedded->GetLocale(0, locale);
+    ADD_FAILURE() << "a locale from a dictionary without custom locales";
+  } catch (const EIvDictionaryError& e) {
+    EXPECT_STREQ(e.what(), "No custom locales");
+  }
+}
+
+TEST(EmbeddedDictionary, WithoutItsStoredDataNothingOpens) {
+  // A component the stored form does not hold.
+  const auto host = embedHost();
+  auto* other = new TIvBinaryDictionary(host.get());
+  other->setObjectName("IvBinaryDictionary2");
+  other->SetStorage(TIvCustomFileDictionary::ivsEmbedded);
+  try {
+    other->Open();
+    ADD_FAILURE() << "opened without stored data";
+  } catch (const EIvDictionaryError& e) {
+    EXPECT_STREQ(e.what(), "Could not find the property");
+  }
+  EXPECT_FALSE(other->Opened());
+  // A form class without a stored form.
+  QObject plain;
+  plain.setProperty("VXClassName", "TFNoSuchForm");
+  auto* orphan = new TIvBinaryDictionary(&plain);
+  orphan->SetStorage(TIvCustomFileDictionary::ivsEmbedded);
+  EXPECT_THROW(orphan->GetLanguageCount(), EIvDictionaryError);
 }
 
 TEST(ResourceDictionary, NeedsAFileNameLikeEveryStorage) {

@@ -1,9 +1,15 @@
-// mldc: compiles the program's dictionary file from its translation table and language list,
-// and dumps a dictionary file as readable text.
-//   mldc compile TABLE.tsv LANGS.ini -o OUT.mld [--version 1|2|3] [--big-endian] [--utf16|--ansi]
+// mldc: compiles the program's dictionary file from its translation table, language list and
+// custom locales, dumps a dictionary file as readable text, and embeds a dictionary file's data
+// in a stored form.
+//   mldc compile TABLE.tsv LANGS.ini [--locales LOCALES.ini] -o OUT.mld [--version 1|2|3]
+//        [--big-endian] [--utf16|--ansi]
 //   mldc dump FILE.mld
+//   mldc embed FILE.mld -o OUT.vxform --form CLASS[:NAME] --component CLASS:NAME
+#include "i18n/EmbeddedDictionary.h"
+#include "i18n/FormData.h"
 #include "i18n/MLDFile.h"
 #include "i18n/MLDWriter.h"
+#include "platform/IoError.h"
 #include "tools/mldc/MldSource.h"
 
 #include <algorithm>
@@ -13,6 +19,8 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -20,9 +28,11 @@ namespace {
 using namespace vx::i18n;
 
 constexpr const char* kUsage =
-    "usage: mldc compile TABLE.tsv LANGS.ini -o OUT.mld [--version 1|2|3] [--big-endian] "
-    "[--utf16|--ansi]\n"
-    "       mldc dump FILE.mld\n";
+    "usage: mldc compile TABLE.tsv LANGS.ini [--locales LOCALES.ini] -o OUT.mld [--version 1|2|3]\n"
+    "                    [--big-endian] [--utf16|--ansi]\n"
+    "       mldc dump FILE.mld\n"
+    "       mldc embed FILE.mld -o OUT.vxform --form CLASS[:NAME] --component CLASS:NAME\n"
+    "                  (FILE.mld must hold 8-bit texts; NAME defaults to CLASS without its \"T\")\n";
 
 std::string readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -32,13 +42,32 @@ std::string readAll(const std::string& path) {
   return s.str();
 }
 
+// Written beside the target and renamed over it, so that a failed run leaves no half file.
+void writeFile(const std::string& output, const std::string& bytes) {
+  const std::string temp = output + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::remove(temp.c_str());
+      throw std::runtime_error(output + ": cannot be written");
+    }
+  }
+  if (std::rename(temp.c_str(), output.c_str()) != 0) {
+    std::remove(temp.c_str());
+    throw std::runtime_error(output + ": cannot be written");
+  }
+}
+
 int compile(const std::vector<std::string>& args) {
   std::vector<std::string> inputs;
-  std::string output;
+  std::string output, localesFile;
   MLDWriteOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "-o" && i + 1 < args.size()) output = args[++i];
+    else if (a == "--locales" && i + 1 < args.size()) localesFile = args[++i];
     else if (a == "--version" && i + 1 < args.size()) {
       const std::string v = args[++i];
       if (v != "1" && v != "2" && v != "3") throw std::invalid_argument("--version takes 1, 2 or 3");
@@ -54,22 +83,8 @@ int compile(const std::vector<std::string>& args) {
   MLDDocument doc;
   for (const auto& l : languages) doc.Languages.push_back(l.language);
   options.contextKind = vx::mldc::parseTable(readAll(inputs[0]), inputs[0], languages, doc.Translations);
-  const std::string bytes = writeMLD(doc, options);
-  // Written beside the target and renamed over it, so that a failed run leaves no half file.
-  const std::string temp = output + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::remove(temp.c_str());
-      throw std::runtime_error(output + ": cannot be written");
-    }
-  }
-  if (std::rename(temp.c_str(), output.c_str()) != 0) {
-    std::remove(temp.c_str());
-    throw std::runtime_error(output + ": cannot be written");
-  }
+  if (!localesFile.empty()) doc.Locales = vx::mldc::parseLocales(readAll(localesFile), localesFile);
+  writeFile(output, writeMLD(doc, options));
   return 0;
 }
 
@@ -138,10 +153,49 @@ int dump(const std::string& path) {
   for (int i = 0; i < f.LocaleCount(); ++i) {
     const TIvLocale& c = f.ReadLocale();
     o << "  [" << i << "] id " << c.localeId() << " iso " << c.IsoLanguage << "-" << c.IsoCountry
-      << " codepage " << c.CodePage << " " << quoted(c.EnglishLanguageName) << " "
-      << quoted(c.EnglishCountryName) << " currency " << quoted(c.CurrencySymbol) << " dates "
-      << quoted(c.ShortDateFormat) << " " << quoted(c.LongDateFormat) << "\n";
+      << " " << quoted(c.EnglishLanguageName) << " " << quoted(c.EnglishCountryName) << "\n"
+      << vx::mldc::formatLocale(c, "    ");
   }
+  return 0;
+}
+
+// "CLASS:NAME" (or "CLASS" alone when the name may be left out) into its halves.
+std::pair<std::string, std::string> classAndName(const std::string& value, const char* option, bool nameOptional) {
+  const auto colon = value.find(':');
+  std::string cls = value.substr(0, colon);
+  std::string name = colon == std::string::npos ? std::string() : value.substr(colon + 1);
+  if (colon == std::string::npos && nameOptional)
+    name = cls.size() > 1 && cls[0] == 'T' ? cls.substr(1) : cls;
+  if (cls.empty() || (colon == std::string::npos && !nameOptional) || (!nameOptional && name.empty()))
+    throw std::invalid_argument(std::string(option) + (nameOptional ? " takes CLASS[:NAME]" : " takes CLASS:NAME"));
+  return {cls, name};
+}
+
+int embed(const std::vector<std::string>& args) {
+  std::vector<std::string> inputs;
+  std::string output, form, component;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "-o" && i + 1 < args.size()) output = args[++i];
+    else if (a == "--form" && i + 1 < args.size()) form = args[++i];
+    else if (a == "--component" && i + 1 < args.size()) component = args[++i];
+    else if (!a.empty() && a[0] == '-') throw std::invalid_argument("unknown option " + a);
+    else inputs.push_back(a);
+  }
+  if (inputs.size() != 1 || output.empty() || form.empty() || component.empty())
+    throw std::invalid_argument("embed needs FILE.mld -o OUT.vxform --form CLASS[:NAME] --component CLASS:NAME");
+  StoredForm stored;
+  std::tie(stored.className, stored.name) = classAndName(form, "--form", true);
+  const auto [componentClass, componentName] = classAndName(component, "--component", false);
+  try {
+    stored.components.push_back(
+        embeddedDictionaryComponent(componentClass, componentName, storeEmbeddedDictionary(inputs[0])));
+  } catch (const EIvStoreError& e) {
+    throw std::runtime_error(e.caption() + ": " + e.what());
+  } catch (const vx::IoError& e) {
+    throw std::runtime_error(inputs[0] + ": " + e.what());
+  }
+  writeFile(output, writeStoredForm(stored));
   return 0;
 }
 
@@ -153,6 +207,8 @@ int main(int argc, char** argv) {
     if (args.size() >= 1 && args[0] == "compile")
       return compile(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args.size() == 2 && args[0] == "dump") return dump(args[1]);
+    if (args.size() >= 1 && args[0] == "embed")
+      return embed(std::vector<std::string>(args.begin() + 1, args.end()));
     std::cerr << kUsage;
     return 2;
   } catch (const std::invalid_argument& e) {
