@@ -71,6 +71,12 @@ TEST(Mldc, RefusesBrokenTablesWithTheLine) {
   EXPECT_EQ(errorOf(h + "\t\t\tb\tc\n"), "t.tsv:2: the native text is empty");
   EXPECT_EQ(errorOf(h + "F\tc\ta\tb\tc\nF\tc\ta\tB\tC\n"), "t.tsv:3: the native text and contexts repeat an earlier row");
   EXPECT_EQ(errorOf("# only a comment\n"), "t.tsv:1: the table has no header");
+  // Texts the file's code page cannot hold would be written as "?".
+  EXPECT_EQ(errorOf(h + "\t\ta\t\xD0\x9F\xD1\x80\tc\n"),
+            "t.tsv:2: the text of column NOR cannot be written in code page 1252");
+  EXPECT_EQ(errorOf(h + "\t\ta\xCF\xCF\tb\tc\n"), "t.tsv:2: the native text cannot be written in code page 1252");
+  EXPECT_EQ(errorOf(h + "F\xE2\x82\xAC\x80\t\ta\tb\tc\n"), "t.tsv:2: context1 cannot be written in code page 1252");
+  EXPECT_EQ(errorOf(h + "\t\t\xE2\x82\xAC 5\t\xC3\xB8\t\xC3\xA4\n"), "(no error)");  // euro sign, ø, ä
   EXPECT_EQ(errorOf(h, "[Language1]\n"), "l.ini:1: expected the section [Language0]");
   EXPECT_EQ(errorOf(h, "[Language0]\n[Language1]\nPrimaryId=9\n"), "l.ini:3: [Language1] has no Column");
   EXPECT_EQ(errorOf(h, "[Language0]\nCodePage=12x\n"), "l.ini:2: '12x' is not a number from 0 to 65535");

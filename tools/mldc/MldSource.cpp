@@ -153,6 +153,20 @@ std::vector<LanguageSource> parseLanguages(const std::string& text, const std::s
   return langs;
 }
 
+namespace {
+
+// A text the dictionary file can hold: valid UTF-8 whose characters all exist in the code
+// page the file stores it in (otherwise the writer would put "?" in their place, and a
+// native text would never be found again).
+void requireCodePage(const std::string& utf8, int codePage, const std::string& what,
+                     const std::string& file, std::size_t line) {
+  const int cp = codePage == 0 ? 1252 : codePage;
+  if (vx::i18n::codepage::toUtf8(vx::i18n::codepage::fromUtf8(utf8, cp), cp) != utf8)
+    fail(file, line, what + " cannot be written in code page " + std::to_string(cp));
+}
+
+}  // namespace
+
 vx::i18n::MLDContextKind parseTable(const std::string& text, const std::string& file,
                                     const std::vector<LanguageSource>& languages,
                                     std::vector<vx::i18n::MLDTranslationRow>& rows) {
@@ -196,6 +210,14 @@ vx::i18n::MLDContextKind parseTable(const std::string& text, const std::string& 
     row.NativeText = unescape(fields[2], file, lineNo);
     if (row.NativeText.empty()) fail(file, lineNo, "the native text is empty");
     for (std::size_t at : columnOf) row.Texts.push_back(unescape(fields[at], file, lineNo));
+    // The native text and the contexts are stored in the system's code page, a language's
+    // text in the code page of its language.
+    requireCodePage(row.Context1, 1252, "context1", file, lineNo);
+    requireCodePage(row.Context2, 1252, "context2", file, lineNo);
+    requireCodePage(row.NativeText, 1252, "the native text", file, lineNo);
+    for (std::size_t i = 0; i < row.Texts.size(); ++i)
+      requireCodePage(row.Texts[i], languages[i + 1].language.CodePage,
+                      "the text of column " + languages[i + 1].column, file, lineNo);
     if (!seen.emplace(row.NativeText, row.Context1, row.Context2).second)
       fail(file, lineNo, "the native text and contexts repeat an earlier row");
     anyContext1 = anyContext1 || !row.Context1.empty();
