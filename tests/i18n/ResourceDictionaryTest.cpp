@@ -13,6 +13,15 @@ using namespace vx::i18n;
 
 namespace {
 
+void expectSameTranslations(const std::vector<TIvTranslation>& a, const std::vector<TIvTranslation>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].NativeText, b[i].NativeText);
+    EXPECT_EQ(a[i].Context1 + "/" + a[i].Context2, b[i].Context1 + "/" + b[i].Context2);
+    EXPECT_EQ(a[i].TranslatedText, b[i].TranslatedText);
+  }
+}
+
 TEST(ResourceDictionary, ReadsLikeTheFileBesideTheExecutable) {
   TIvBinaryDictionary fromFile, fromResource;
   fromFile.SetFileName(kProgramDictionaryFile);
@@ -37,12 +46,7 @@ TEST(ResourceDictionary, ReadsLikeTheFileBesideTheExecutable) {
     const auto& ta = fromFile.Translations();
     const auto& tb = fromResource.Translations();
     ASSERT_FALSE(ta.empty());
-    ASSERT_EQ(ta.size(), tb.size());
-    for (std::size_t i = 0; i < ta.size(); ++i) {
-      EXPECT_EQ(ta[i].NativeText, tb[i].NativeText);
-      EXPECT_EQ(ta[i].Context1 + "/" + ta[i].Context2, tb[i].Context1 + "/" + tb[i].Context2);
-      EXPECT_EQ(ta[i].TranslatedText, tb[i].TranslatedText);
-    }
+    expectSameTranslations(ta, tb);
   }
 }
 
@@ -87,12 +91,7 @@ TEST(EmbeddedDictionary, ReadsLikeTheFileItWasStoredFrom) {
     const auto& ta = fromFile.Translations();
     const auto& tb = embedded->Translations();
     ASSERT_FALSE(ta.empty());
-    ASSERT_EQ(ta.size(), tb.size());
-    for (std::size_t i = 0; i < ta.size(); ++i) {
-      EXPECT_EQ(ta[i].NativeText, tb[i].NativeText);
-      EXPECT_EQ(ta[i].Context1 + "/" + ta[i].Context2, tb[i].Context1 + "/" + tb[i].Context2);
-      EXPECT_EQ(ta[i].TranslatedText, tb[i].TranslatedText);
-    }
+    expectSameTranslations(ta, tb);
   }
   QString text;
   EXPECT_TRUE(embedded->TranslateInContext("&File", "TFVXSysDn", "MnuFile", text));
