@@ -15,7 +15,6 @@
 #include <QGuiApplication>
 #include <QTranslator>
 
-
 #include <algorithm>
 #include <cstring>
 #include <numeric>
