@@ -644,15 +644,20 @@ void TIvBinaryDictionary::ensureEmbeddedData() {
   embeddedRead_ = true;
 }
 
+std::string_view TIvBinaryDictionary::embeddedProperty(std::string_view formData, const char* name) const {
+  // The component is stored under its class name and its component name.
+  return findStoredProperty(formData, "TIvBinaryDictionary", utf8(objectName()), name);
+}
+
 void TIvBinaryDictionary::ReadLanguagesData(std::string_view formData) {
   embeddedLanguages_ = readEmbeddedLanguages(
-      findStoredProperty(formData, "TIvBinaryDictionary", utf8(objectName()), kEmbeddedLanguagesProperty));
+      embeddedProperty(formData, kEmbeddedLanguagesProperty));
   embeddedLanguageCount_ = static_cast<int>(embeddedLanguages_.size());
 }
 
 void TIvBinaryDictionary::ReadTranslationsData(std::string_view formData) {
   embeddedTranslations_ = readEmbeddedTranslations(
-      findStoredProperty(formData, "TIvBinaryDictionary", utf8(objectName()), kEmbeddedTranslationsProperty),
+      embeddedProperty(formData, kEmbeddedTranslationsProperty),
       embeddedContextKind_);
   embeddedTranslationCount_ = static_cast<int>(embeddedTranslations_.size());
 }
@@ -660,7 +665,7 @@ void TIvBinaryDictionary::ReadTranslationsData(std::string_view formData) {
 void TIvBinaryDictionary::ReadLocalesData(std::string_view formData) {
   try {
     embeddedLocales_ = readEmbeddedLocales(
-        findStoredProperty(formData, "TIvBinaryDictionary", utf8(objectName()), kEmbeddedLocalesProperty));
+        embeddedProperty(formData, kEmbeddedLocalesProperty));
   } catch (const std::exception&) {
     throw EIvLanguageError("No dictionary data! Set the FileName property.");
   }

@@ -321,6 +321,8 @@ class TIvBinaryDictionary : public TIvCustomFileDictionary {
 
  private:
   void ensureEmbeddedData();
+  // The stored value of one of this component's properties in the stored form.
+  std::string_view embeddedProperty(std::string_view formData, const char* name) const;
 
   // The counts and records of embedded data (ivsEmbedded).
   bool embeddedRead_ = false;
