@@ -2,7 +2,7 @@
 
 #include "app/AppStrings.h"
 #include "app/VXMemo.h"
-#include "app/Workfile.h"
+#include "app/workfile/Workfile.h"
 #include "i18n/Dictionary.h"
 #include "i18n/translator/DictionarySource.h"
 #include "i18n/translator/TargetProperties.h"
@@ -11,7 +11,7 @@
 #include "platform/HelpFiles.h"
 #include "platform/Registry.h"
 #include "platform/UserInterface.h"
-#include "tools/vxstrip/StripResource.h"
+#include "app/barcode_strip/StripResource.h"
 #include "ui_FVXSysDn.h"
 #include "vxcomp/animated/VXAnimate.h"
 #include "vxcomp/settings/FormProp.h"
@@ -194,7 +194,7 @@ void TFVXSysDn::setFieldColour(QLineEdit* field, const QColor& colour) {
 // ---- Workfile operations ------------------------------------------------------------
 
 bool TFVXSysDn::CreateFile(const QString& fileName, bool closeAfter) {
-  return workfile::createFile(file_, bytes(fileName), closeAfter);
+  return workfile_.createFile(bytes(fileName), closeAfter);
 }
 
 bool TFVXSysDn::checkFile(const QString& fileName) {
@@ -205,11 +205,11 @@ bool TFVXSysDn::checkFile(const QString& fileName) {
 }
 
 int TFVXSysDn::GetFileLength(const QString& fileName) {
-  return workfile::getFileLength(bytes(fileName));
+  return workfile_.getFileLength(bytes(fileName));
 }
 
 bool TFVXSysDn::VXWriteToFile(const QString& line) {
-  return workfile::writeToFile(file_, bytes(activeFileName_), bytes(line));
+  return workfile_.writeToFile(bytes(activeFileName_), bytes(line));
 }
 
 void TFVXSysDn::getFirstString(QString& line, QString& first) {
@@ -222,7 +222,7 @@ void TFVXSysDn::getFirstString(QString& line, QString& first) {
 void TFVXSysDn::findBorrowersBooks(const QString& borrower) {
   std::vector<std::string> items;
   ui_->mItems->clearLines();
-  const auto result = workfile::findBorrowersBooks(bytes(activeFileName_), bytes(borrower), items);
+  const auto result = workfile_.findBorrowersBooks(bytes(activeFileName_), bytes(borrower), items);
   QStringList lines;
   lines.reserve(qsizetype(items.size()));
   for (const auto& item : items) lines << text(item);
@@ -350,15 +350,13 @@ void TFVXSysDn::EItemKeyPress(QObject*, char& key) {
   const QString item = stripped(ui_->eItem->text());
   if (item.isEmpty()) return;
   if (!bFileOpened_) return;
-  const QString line = stripped(ui_->eBorrower->text()) + QChar(workfile::kSeparator) + item;
-  bool written = false;
-  for (int attempt = 0; attempt < workfile::kWriteAttempts && !written; ++attempt) {
-    written = VXWriteToFile(line);
-    // Another desk appending to the same file holds it for a moment (the write and its sync):
-    // a short pause between attempts outlasts that, where attempts back to back would not.
-    if (!written) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  if (written)
+  // Another desk appending to the same file holds it for a moment (the write and its sync):
+  // a short pause between attempts outlasts that, where attempts back to back would not.
+  const auto result = workfile_.appendRecord(bytes(activeFileName_), bytes(ui_->eBorrower->text()),
+                                             bytes(item), [] {
+                                               std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                                             });
+  if (result.written)
     Refresh();
   else
     showMessage(this, appText(app::sUnableToWrite));

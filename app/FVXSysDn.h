@@ -6,8 +6,8 @@
 //   No workfile     both fields read-only, Done disabled, "No work file assigned"
 //   Borrower entry  eBorrower writable, eItem read-only
 //   Item entry      eBorrower read-only, eItem writable
-// The window keeps no file open between operations (see Workfile.h).
-#include "platform/TextFile.h"
+// The window keeps no file open between operations (see app/workfile/Workfile.h).
+#include "app/workfile/Workfile.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -126,7 +126,9 @@ class TFVXSysDn : public QMainWindow {
   vx::i18n::TIvBinaryDictionary* dictionary_ = nullptr;
   vx::i18n::TIvDictionarySource* dictionarySource_ = nullptr;
   vx::i18n::TIvTranslator* translator_ = nullptr;
-  vx::TextFile file_;  // the window's text-file handle; bound anew by each operation
+  // The workfile operations with their text-file handle (bound anew by each operation) and
+  // read caches.
+  vx::workfile::Workfile workfile_;
 
   QString activeFileName_;
   bool bFileOpened_ = false;

@@ -2,7 +2,7 @@
 #include "app/FVXSysDn.h"
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
-#include "platform/ExceptionHandler.h"
+#include "platform/VXApplication.h"
 #include "platform/HelpFiles.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // appended (and synced), the records are recounted and the borrower's items relisted,
 // which is what Enter in the item field does. Beside it, one plain sequential read of the
 // same file, the floor any reader of the whole file stands on.
-#include "app/Workfile.h"
+#include "app/workfile/Workfile.h"
 
 #include <benchmark/benchmark.h>
 
@@ -37,14 +37,14 @@ std::string makeWorkfile(int lines) {
 
 void BM_Scan(benchmark::State& state) {
   const std::string path = makeWorkfile(int(state.range(0)));
-  vx::TextFile handle;
+  vx::workfile::Workfile wf;
   std::vector<std::string> items;
   int count = 0;
   for (auto _ : state) {
-    if (!vx::workfile::writeToFile(handle, path, "2300100042,0301999999")) state.SkipWithError("write");
-    count = vx::workfile::getFileLength(path);
+    if (!wf.writeToFile(path, "2300100042,0301999999")) state.SkipWithError("write");
+    count = wf.getFileLength(path);
     items.clear();
-    vx::workfile::findBorrowersBooks(path, "2300100042", items);
+    wf.findBorrowersBooks(path, "2300100042", items);
     benchmark::DoNotOptimize(count);
   }
   state.counters["records"] = count;
@@ -55,15 +55,15 @@ void BM_Scan(benchmark::State& state) {
 // whole file (the count still resumes).
 void BM_ScanNewBorrower(benchmark::State& state) {
   const std::string path = makeWorkfile(int(state.range(0)));
-  vx::TextFile handle;
+  vx::workfile::Workfile wf;
   std::vector<std::string> items;
   int borrower = 0;
   for (auto _ : state) {
     const std::string who = "2300" + std::to_string(100000 + (borrower++ % 2000));
-    vx::workfile::writeToFile(handle, path, who + ",0301999999");
-    benchmark::DoNotOptimize(vx::workfile::getFileLength(path));
+    wf.writeToFile(path, who + ",0301999999");
+    benchmark::DoNotOptimize(wf.getFileLength(path));
     items.clear();
-    vx::workfile::findBorrowersBooks(path, who, items);
+    wf.findBorrowersBooks(path, who, items);
   }
 }
 
@@ -82,17 +82,18 @@ void BM_PlainRead(benchmark::State& state) {
 // The parts of a scan on their own, to see where its time goes.
 void BM_AppendOnly(benchmark::State& state) {
   const std::string path = makeWorkfile(int(state.range(0)));
-  vx::TextFile handle;
-  for (auto _ : state) vx::workfile::writeToFile(handle, path, "2300100042,0301999999");
+  vx::workfile::Workfile wf;
+  for (auto _ : state) wf.writeToFile(path, "2300100042,0301999999");
 }
 
 void BM_RecountAndRelist(benchmark::State& state) {
   const std::string path = makeWorkfile(int(state.range(0)));
+  vx::workfile::Workfile wf;
   std::vector<std::string> items;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(vx::workfile::getFileLength(path));
+    benchmark::DoNotOptimize(wf.getFileLength(path));
     items.clear();
-    vx::workfile::findBorrowersBooks(path, "2300100042", items);
+    wf.findBorrowersBooks(path, "2300100042", items);
   }
 }
 

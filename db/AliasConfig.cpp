@@ -1,11 +1,11 @@
 #include "db/AliasConfig.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "db/DbError.h"
 #include "db/SqlText.h"
+#include "platform/FileSystem.h"
+#include "platform/XdgDirs.h"
 
 namespace vx::db {
 
@@ -117,11 +117,7 @@ std::vector<AliasSpec> parseAliases(std::string_view text, const std::string& fi
 
 std::vector<std::string> aliasFiles() {
   if (const char* named = std::getenv("VELLUMDEX_ALIASES"); named && *named) return {named};
-  std::string config;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-    config = xdg;
-  else if (const char* home = std::getenv("HOME"); home && *home)
-    config = std::string(home) + "/.config";
+  const std::string config = xdg::configHome();
   std::vector<std::string> files;
   if (!config.empty()) files.push_back(config + "/vellumdex/aliases.ini");
   files.push_back("/etc/vellumdex/aliases.ini");
@@ -133,14 +129,12 @@ std::vector<AliasSpec> loadAliases() {
   const bool mustExist = named && *named;
   std::vector<AliasSpec> all;
   for (const std::string& file : aliasFiles()) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (fs::readFile(file, text) != fs::ReadResult::Ok) {
       if (mustExist) throw DbError(file + ": the alias file cannot be read");
       continue;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    for (AliasSpec& a : parseAliases(text.str(), file)) {
+    for (AliasSpec& a : parseAliases(text, file)) {
       bool hidden = false;
       for (const auto& seen : all) hidden = hidden || sameName(seen.name, a.name);
       if (!hidden) all.push_back(std::move(a));

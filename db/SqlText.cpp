@@ -6,15 +6,6 @@
 
 namespace vx::db {
 
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 namespace {
 
 enum class Tok { Space, Comment, Literal, QuotedIdent, Word, Param, Number, Punct };

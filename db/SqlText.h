@@ -8,6 +8,8 @@
 // comments pass through untouched, so a ':' or a 'User' inside them stays text.
 //
 // Plain C++ without Qt or engine headers.
+#include "platform/TextCompare.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,8 +39,5 @@ Translation translate(std::string_view sql, Dialect dialect);
 // Translates a script of several statements without parameters (schema and data files):
 // on SQLite only the owner prefix is rewritten; on PostgreSQL the text is unchanged.
 std::string translateScript(std::string_view sql, Dialect dialect);
-
-// Case-insensitive ASCII comparison, as the engine layer matches names.
-bool sameName(std::string_view a, std::string_view b);
 
 }  // namespace vx::db

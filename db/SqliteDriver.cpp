@@ -22,23 +22,12 @@ std::string ConnectParams::value(const std::string& name) const {
 
 namespace {
 
-struct NoCase {
-  bool operator()(const std::string& a, const std::string& b) const {
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
-      const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-      const int cb = std::tolower(static_cast<unsigned char>(b[i]));
-      if (ca != cb) return ca < cb;
-    }
-    return a.size() < b.size();
-  }
-};
-
 std::mutex& registryMutex() {
   static std::mutex m;
   return m;
 }
-std::map<std::string, Procedure, NoCase>& registry() {
-  static std::map<std::string, Procedure, NoCase> r;
+std::map<std::string, Procedure, NoCaseLess>& registry() {
+  static std::map<std::string, Procedure, NoCaseLess> r;
   return r;
 }
 

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (a.driver == vx::db::DriverKind::Sqlite) {
         bool absolute = false;
         for (const auto& [k, v] : a.settings)
-          if (vx::db::sameName(k, "PATH") && !v.empty()) absolute = absolute || v.front() == '/';
+          if (vx::sameName(k, "PATH") && !v.empty()) absolute = absolute || v.front() == '/';
         if (!absolute) std::abort();
       }
     }

@@ -1,7 +1,7 @@
-// Fuzzes the workfile reader: any bytes as a workfile. Besides the sanitizers' checks, the
-// count and the listing are compared with a plain model of the reading rules, and the
-// appending test must keep the file readable.
-#include "app/Workfile.h"
+// Fuzzes the workfile readers: any bytes as a workfile. Besides the sanitizers' checks, the
+// count, the listing and the import's record reader are compared with a plain model of the
+// reading rules, and the appending test must keep the file readable.
+#include "app/workfile/Workfile.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -70,17 +70,34 @@ void appendFile(const std::string& path, const uint8_t* data, size_t size) {
   std::fclose(f);
 }
 
+// One object for the whole run, so that its read caches carry over from input to input as
+// they carry over from refresh to refresh in the window.
+vx::workfile::Workfile& workfile() {
+  static vx::workfile::Workfile w;
+  return w;
+}
+
+// The records as the import reads them.
+std::vector<std::pair<std::string, std::string>> readRecords(const std::string& path) {
+  std::vector<std::pair<std::string, std::string>> out;
+  vx::workfile::RecordReader reader(path);
+  vx::workfile::Record r;
+  while (reader.next(r)) out.emplace_back(r.borrower, r.item);
+  return out;
+}
+
 // The readers against the model, for the file as it now holds `bytes`.
 void expectModel(const std::string& path, const std::string& bytes) {
   const Model model = readModel(bytes);
-  if (vx::workfile::getFileLength(path) != model.count) std::abort();
+  if (workfile().getFileLength(path) != model.count) std::abort();
+  if (readRecords(path) != model.records) std::abort();
   if (model.records.empty()) return;
   // The first and the last record's borrowers: the last one's items change most.
   for (const std::string* borrower : {&model.records.front().first, &model.records.back().first}) {
     std::vector<std::string> expected, got;
     for (const auto& [b, item] : model.records)
       if (b == *borrower) expected.push_back(item);
-    if (!vx::workfile::findBorrowersBooks(path, *borrower, got).ok || got != expected) std::abort();
+    if (!workfile().findBorrowersBooks(path, *borrower, got).ok || got != expected) std::abort();
   }
 }
 
@@ -108,11 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   expectModel(path, bytes);
   // The check's appending test may cut a trailing 26; what was readable stays readable.
   (void)vx::workfile::checkFile(path);
-  if (vx::workfile::getFileLength(path) != model.count) std::abort();
+  if (workfile().getFileLength(path) != model.count) std::abort();
 
   // An appended record is read back as the last one, unless the file refuses it.
-  vx::TextFile handle;
-  if (vx::workfile::writeToFile(handle, path, "B,I")) {
+  if (workfile().writeToFile(path, "B,I")) {
     std::ifstream in(path, std::ios::binary);
     const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (readModel(after).count != model.count + 1 || readModel(after).records.back() != std::pair<std::string, std::string>("B", "I"))

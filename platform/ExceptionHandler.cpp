@@ -33,15 +33,4 @@ void handleException(const std::exception& error) {
   std::fprintf(stderr, "vxdown: %s\n", error.what());
 }
 
-bool VXApplication::notify(QObject* receiver, QEvent* event) {
-  try {
-    return QApplication::notify(receiver, event);
-  } catch (const std::exception& e) {
-    handleException(e);
-  } catch (...) {
-    handleException(std::runtime_error("An unknown error occurred"));
-  }
-  return false;
-}
-
 }  // namespace vx

@@ -2,7 +2,6 @@
 // What happens to an exception that nothing in the program caught: the application object
 // catches everything an event handler throws and hands it to the installed handler (the
 // program's exception display), so one failed click never ends the program.
-#include <QApplication>
 
 #include <exception>
 #include <functional>
@@ -16,13 +15,5 @@ bool hasExceptionHandler();
 void setExceptionHandler(ExceptionHandler handler);
 // Gives the exception to the handler; without one its message goes to standard error.
 void handleException(const std::exception& error);
-
-// The program's application object: exceptions escaping an event handler reach
-// handleException instead of tearing through Qt's event loop.
-class VXApplication : public QApplication {
- public:
-  VXApplication(int& argc, char** argv) : QApplication(argc, argv) {}
-  bool notify(QObject* receiver, QEvent* event) override;
-};
 
 }  // namespace vx

@@ -1,5 +1,10 @@
 #include "platform/FileSystem.h"
 
+#include "platform/FileDescriptor.h"
+
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +14,11 @@ namespace vx::fs {
 bool fileExists(const std::string& path) {
   struct stat st {};
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool folderExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool isReadOnly(const std::string& path) {
@@ -25,14 +35,78 @@ bool setReadOnly(const std::string& path, bool readOnly) {
   return ::chmod(path.c_str(), mode) == 0;
 }
 
-bool syncFolderOf(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = ::fsync(fd) == 0;
-  ::close(fd);
-  return ok;
+std::string folderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool syncFolder(const std::string& folder) {
+  FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return fd.valid() && ::fsync(fd.get()) == 0;
+}
+
+bool syncFolderOf(const std::string& path) { return syncFolder(folderOf(path)); }
+
+ReadResult readFile(const std::string& path, std::string& out) {
+  out.clear();
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return ReadResult::Failed;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  return ReadResult::Ok;
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+namespace {
+
+bool failWith(std::string* error, const char* what, const std::string& path) {
+  if (error) *error = std::string(what) + " " + path + ": " + std::strerror(errno);
+  return false;
+}
+
+}  // namespace
+
+bool replaceFile(const std::string& path, const std::string& bytes, mode_t mode, std::string* error) {
+  std::string tmp = path + ".tmp-XXXXXX";
+  FileDescriptor fd(::mkostemp(tmp.data(), O_CLOEXEC));
+  if (!fd.valid()) return failWith(error, "Cannot create", tmp);
+  if (::fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 ||
+      !fd.close()) {
+    const int err = errno;
+    ::unlink(tmp.c_str());
+    errno = err;
+    return failWith(error, "Cannot write", tmp);
+  }
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(tmp.c_str());
+    errno = err;
+    return failWith(error, "Cannot replace", path);
+  }
+  syncFolderOf(path);
+  return true;
 }
 
 }  // namespace vx::fs

@@ -1,11 +1,17 @@
 #pragma once
-// File existence and attributes, as the program's file checks need them.
+// File existence and attributes, and the few whole-file operations the program repeats: read a
+// file, sync a folder, replace a file through a synced temporary.
 #include <string>
+
+#include <sys/types.h>
 
 namespace vx::fs {
 
 // True when a file (not a folder) of that name exists.
 bool fileExists(const std::string& path);
+
+// True when a folder of that name exists.
+bool folderExists(const std::string& path);
 
 // The read-only attribute: a file whose mode has no write bit for anyone. This is decided
 // from the mode bits, not from access(2), because root may write any file.
@@ -15,8 +21,33 @@ bool isReadOnly(const std::string& path);
 // False when the file's mode cannot be changed.
 bool setReadOnly(const std::string& path, bool readOnly);
 
-// fsync of the folder that holds `path`, so that a file just created or renamed there
-// survives a power loss. Returns false on failure.
+// The folder part of `path`: "." for a bare name, "/" for a file in the root.
+std::string folderOf(const std::string& path);
+
+// fsync of a folder, so that a file just created or renamed in it survives a power loss.
+// False on failure.
+bool syncFolder(const std::string& folder);
+
+// syncFolder of the folder that holds `path`.
 bool syncFolderOf(const std::string& path);
+
+enum class ReadResult { Ok, Missing, Failed };
+
+// The whole file into `out` (cleared first). Missing: no such file; Failed: any other error,
+// with errno left as the failing call set it.
+ReadResult readFile(const std::string& path, std::string& out);
+
+// Writes all of `bytes` to `fd`, going on after a short write or an interruption. False on an
+// error, with errno set.
+bool writeAll(int fd, const std::string& bytes);
+
+// Replaces (or creates) `path` with `bytes` so that a reader sees the old file or the new one,
+// never half of one, and a crash leaves one of the two: the bytes go to a temporary file of a
+// unique name in the same folder, created with exactly `mode` (not cut by the umask), are
+// written, synced and renamed over `path`, and the folder is synced. On failure the temporary
+// is removed, `path` is untouched, `error` (when given) gets "what path: reason" and the
+// result is false.
+bool replaceFile(const std::string& path, const std::string& bytes, mode_t mode,
+                 std::string* error = nullptr);
 
 }  // namespace vx::fs

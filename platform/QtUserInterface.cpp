@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/HelpFiles.h"
+#include "platform/PlatformStrings.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -53,7 +54,7 @@ QString qtFilter(const QStringList& filters) {
 class HelpWindow : public QDialog {
  public:
   explicit HelpWindow(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QApplication::applicationDisplayName() + " - Help");
+    setWindowTitle(res::loadResString(res::sHelpWindowTitle).arg(QApplication::applicationDisplayName()));
     setObjectName("HelpWindow");
     auto* layout = new QVBoxLayout(this);
     browser_ = new QTextBrowser(this);
@@ -73,6 +74,8 @@ class HelpWindow : public QDialog {
 };
 
 }  // namespace
+
+QtUserInterface::QtUserInterface() { res::registerPlatformStrings(); }
 
 MsgResult QtUserInterface::messageBox(QWidget* parent, const QString& text, MsgIcon icon,
                                       MsgButtons buttons, const QString& caption) {
@@ -98,17 +101,17 @@ std::optional<QString> QtUserInterface::openFile(QWidget* parent, const OpenFile
     const QString name = dialog.selectedFiles().first();
     const QFileInfo info(name);
     if (request.pathMustExist && !info.absoluteDir().exists()) {
-      messageBox(&dialog, QString("%1\nPath does not exist.\nCheck the path and try again.").arg(name),
+      messageBox(&dialog, res::loadResString(res::sPathDoesNotExist).arg(name),
                  MsgIcon::Warning, MsgButtons::Ok, request.title);
       continue;
     }
     if (!info.exists() && request.createPrompt) {
-      if (messageBox(&dialog, QString("%1\nThis file does not exist.\nCreate the file?").arg(name),
+      if (messageBox(&dialog, res::loadResString(res::sFileDoesNotExist).arg(name),
                      MsgIcon::Confirmation, MsgButtons::YesNo, request.title) != MsgResult::Yes)
         continue;
     }
     if (info.exists() && request.noReadOnlyReturn && fs::isReadOnly(name.toStdString())) {
-      messageBox(&dialog, QString("%1\nThis file is read-only.\nUse a different file name.").arg(name),
+      messageBox(&dialog, res::loadResString(res::sFileIsReadOnly).arg(name),
                  MsgIcon::Warning, MsgButtons::Ok, request.title);
       continue;
     }
@@ -120,7 +123,7 @@ std::optional<QString> QtUserInterface::openFile(QWidget* parent, const OpenFile
 void QtUserInterface::showHelp(QWidget* parent, const QString& helpFile, int context) {
   const QString page = help::topicPath(helpFile, context, help::defaultHelpRoot());
   if (page.isEmpty()) {
-    messageBox(parent, QString("Help topic %1 of %2 was not found.").arg(context).arg(helpFile),
+    messageBox(parent, res::loadResString(res::sHelpTopicNotFound).arg(context).arg(helpFile),
                MsgIcon::Warning, MsgButtons::Ok);
     return;
   }
@@ -132,18 +135,5 @@ void QtUserInterface::showHelp(QWidget* parent, const QString& helpFile, int con
   }
   window->showPage(page);
 }
-
-static QtUserInterface& qtInterface() {
-  static QtUserInterface ui;
-  return ui;
-}
-
-static UserInterface*& installed() {
-  static UserInterface* ui = nullptr;
-  return ui;
-}
-
-UserInterface& userInterface() { return installed() ? *installed() : qtInterface(); }
-void setUserInterface(UserInterface* ui) { installed() = ui; }
 
 }  // namespace vx

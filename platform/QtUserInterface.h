@@ -6,6 +6,8 @@ namespace vx {
 
 class QtUserInterface : public UserInterface {
  public:
+  // Registers the texts of its own checks and windows in the string table.
+  QtUserInterface();
   MsgResult messageBox(QWidget* parent, const QString& text, MsgIcon icon, MsgButtons buttons,
                        const QString& caption = QString()) override;
   std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request) override;

@@ -1,5 +1,9 @@
 #include "platform/Registry.h"
 
+#include "platform/FileDescriptor.h"
+#include "platform/FileSystem.h"
+#include "platform/XdgDirs.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -10,7 +14,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,26 +25,10 @@ namespace {
 // How long a writer waits for another writer's lock before it gives up.
 constexpr auto kLockWait = std::chrono::seconds(5);
 
-std::string homeDir() {
-  if (const char* h = std::getenv("HOME"); h && *h) return h;
-  if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return "/";
-}
-
 std::string hiveDir(Hive hive) {
   if (const char* d = std::getenv("VELLUMDEX_REGISTRY_DIR"); d && *d) return d;
   if (hive != Hive::CurrentUser) return "/etc/vellumdex";
-  // The XDG rules ignore a relative XDG_CONFIG_HOME.
-  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/')
-    return std::string(x) + "/vellumdex";
-  return homeDir() + "/.config/vellumdex";
-}
-
-std::string folderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+  return xdg::configHome() + "/vellumdex";
 }
 
 // Whether the mode bits let this user write, judged the way the kernel would for an
@@ -63,72 +50,12 @@ bool modeAllowsWrite(const struct stat& st) {
   return (st.st_mode & S_IWOTH) != 0;
 }
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  // Closes and reports whether the close succeeded (a write error may only show here).
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-bool writeAllFd(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-enum class ReadResult { Ok, Missing, Failed };
-
-ReadResult readFile(const std::string& path, std::string& out) {
-  out.clear();
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return ReadResult::Failed;
-    }
-    if (n == 0) break;
-    out.append(buf, static_cast<std::size_t>(n));
-  }
-  return ReadResult::Ok;
-}
-
-bool syncFolder(const std::string& folder) {
-  Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  return fd.valid() && ::fsync(fd.get()) == 0;
-}
-
 // Writes `bytes` to a new file `path` (which must not exist) with exactly `mode` (not cut
 // down by the umask, so a replaced hive keeps the permissions it had) and syncs it.
 bool writeNewFile(const std::string& path, const std::string& bytes, mode_t mode) {
-  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+  FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
   if (!fd.valid()) return false;
-  const bool ok = ::fchmod(fd.get(), mode) == 0 && writeAllFd(fd.get(), bytes) &&
+  const bool ok = ::fchmod(fd.get(), mode) == 0 && fs::writeAll(fd.get(), bytes) &&
                   ::fsync(fd.get()) == 0 && fd.close();
   if (!ok) ::unlink(path.c_str());
   return ok;
@@ -146,7 +73,7 @@ std::string keepDamagedCopy(const std::string& hivePath, const std::string& byte
   for (int n = 1; n < 1000; ++n) {
     const std::string name = n == 1 ? base : base + "-" + std::to_string(n);
     if (writeNewFile(name, bytes, 0600)) {
-      syncFolder(folderOf(hivePath));
+      fs::syncFolderOf(hivePath);
       return name;
     }
     if (errno != EEXIST) return {};
@@ -159,7 +86,7 @@ std::string keepDamagedCopy(const std::string& hivePath, const std::string& byte
 // `changed`.
 bool modifyHive(Hive hive, const std::function<bool(RegistryHive&, bool& changed)>& change) {
   const std::string path = hiveFilePath(hive);
-  const std::string folder = folderOf(path);
+  const std::string folder = fs::folderOf(path);
 
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
@@ -168,7 +95,7 @@ bool modifyHive(Hive hive, const std::function<bool(RegistryHive&, bool& changed
       ::access(folder.c_str(), W_OK) != 0)
     return false;
 
-  Fd lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  FileDescriptor lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (!lock.valid()) return false;
   const auto deadline = std::chrono::steady_clock::now() + kLockWait;
   for (;;) {
@@ -189,7 +116,7 @@ bool modifyHive(Hive hive, const std::function<bool(RegistryHive&, bool& changed
   }
 
   std::string bytes;
-  if (readFile(path, bytes) == ReadResult::Failed) return false;
+  if (fs::readFile(path, bytes) == fs::ReadResult::Failed) return false;
   auto parsed = RegistryHive::parse(bytes, hiveRootName(hive));
 
   bool changed = false;
@@ -207,23 +134,15 @@ bool modifyHive(Hive hive, const std::function<bool(RegistryHive&, bool& changed
                  copy.c_str());
   }
 
-  const std::string tmp = path + ".tmp-" + std::to_string(::getpid());
-  ::unlink(tmp.c_str());  // left over by a writer of the same pid that did not finish
-  if (!writeNewFile(tmp, parsed.hive.serialize(hiveRootName(hive)), mode)) return false;
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  syncFolder(folder);
-  return true;
+  return fs::replaceFile(path, parsed.hive.serialize(hiveRootName(hive)), mode);
 }
 
 std::optional<RegistryHive> loadHive(Hive hive) {
   std::string bytes;
-  switch (readFile(hiveFilePath(hive), bytes)) {
-    case ReadResult::Missing: return RegistryHive();
-    case ReadResult::Failed: return std::nullopt;
-    case ReadResult::Ok: break;
+  switch (fs::readFile(hiveFilePath(hive), bytes)) {
+    case fs::ReadResult::Missing: return RegistryHive();
+    case fs::ReadResult::Failed: return std::nullopt;
+    case fs::ReadResult::Ok: break;
   }
   return RegistryHive::parse(bytes, hiveRootName(hive)).hive;
 }

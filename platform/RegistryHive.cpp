@@ -12,7 +12,6 @@ constexpr std::string_view kHeader4 = "REGEDIT4";
 // regedit wraps hex data so that no line grows past 80 columns.
 constexpr std::size_t kHexLineWidth = 76;
 
-char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -246,13 +245,6 @@ bool needsHexText(std::string_view text) {
 }
 
 }  // namespace
-
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (foldAscii(a[i]) != foldAscii(b[i])) return false;
-  return true;
-}
 
 bool RegistryHive::validKeyName(std::string_view component) {
   if (component.empty()) return false;

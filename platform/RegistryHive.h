@@ -4,6 +4,8 @@
 //
 // Plain C++ without Qt, so that the fuzzer can compile it on its own. The file side
 // (locking, atomic replacement, where the hive lives) is in Registry.h.
+#include "platform/TextCompare.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -115,8 +117,5 @@ struct RegistryHive::ParseResult {
   RegistryHive hive;
   std::vector<HiveProblem> problems;
 };
-
-// ASCII case-insensitive comparison, as key and value names compare.
-bool sameName(std::string_view a, std::string_view b);
 
 }  // namespace vx::reg

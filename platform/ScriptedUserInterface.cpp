@@ -7,7 +7,7 @@ ScriptedUserInterface::ScriptedUserInterface() : previous_(&userInterface()) {
 }
 
 ScriptedUserInterface::~ScriptedUserInterface() {
-  // The Qt interface is the default; anything else installed before us comes back.
+  // The headless interface is the default; anything else installed before us comes back.
   setUserInterface(nullptr);
   if (previous_ != &userInterface()) setUserInterface(previous_);
 }

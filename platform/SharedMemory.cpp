@@ -1,5 +1,8 @@
 #include "platform/SharedMemory.h"
 
+#include "platform/FileDescriptor.h"
+#include "platform/XdgDirs.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +17,7 @@ namespace vx {
 namespace {
 
 std::string sessionFolder() {
-  if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run) return run;
+  if (std::string run = xdg::runtimeDir(); !run.empty()) return run;
   std::string folder = "/tmp/vellumdex-" + std::to_string(::getuid());
   ::mkdir(folder.c_str(), 0700);
   return folder;
@@ -23,17 +26,14 @@ std::string sessionFolder() {
 // Holds a file lock for the lifetime of a scope.
 class ScopedLock {
  public:
-  explicit ScopedLock(int fd) : fd_(fd) { ok_ = ::flock(fd_, LOCK_EX) == 0; }
+  explicit ScopedLock(int fd) : fd_(fd) { ok_ = fd_.valid() && ::flock(fd_.get(), LOCK_EX) == 0; }
   ~ScopedLock() {
-    if (fd_ >= 0) {
-      ::flock(fd_, LOCK_UN);
-      ::close(fd_);
-    }
+    if (ok_) ::flock(fd_.get(), LOCK_UN);
   }
   bool ok() const { return ok_; }
 
  private:
-  int fd_;
+  FileDescriptor fd_;
   bool ok_ = false;
 };
 

@@ -45,9 +45,11 @@ class UserInterface {
   virtual void showHelp(QWidget* parent, const QString& helpFile, int context) = 0;
 };
 
-// The process-wide interface. Until something is installed, the Qt implementation is used.
-// The caller of setUserInterface keeps ownership and must reset it (nullptr) before the
-// object dies.
+// The process-wide interface. The caller of setUserInterface keeps ownership and must reset
+// it (nullptr) before the object dies. The program's application object installs the real
+// windows (VXApplication.h). Until something is installed, a headless interface answers:
+// it writes each box's text to standard error and takes the answer that changes nothing
+// (OK for a notice; No or Cancel for a question; a cancelled file dialog).
 UserInterface& userInterface();
 void setUserInterface(UserInterface* ui);
 

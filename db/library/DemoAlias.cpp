@@ -9,45 +9,39 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "db/Database.h"
 #include "db/DbError.h"
 #include "db/Session.h"
 #include "db/library/LibraryDatabase.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileSystem.h"
+#include "platform/XdgDirs.h"
 
 namespace vx::db::library {
 
 namespace {
 
-namespace fs = std::filesystem;
+namespace stdfs = std::filesystem;
 
 std::string errnoText(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
 }
 
-std::string folderOf(const std::string& path) {
-  const std::string folder = fs::path(path).parent_path().string();
-  return folder.empty() ? std::string(".") : folder;
-}
-
 void makeFolders(const std::string& folder) {
   std::error_code ec;
-  fs::create_directories(folder, ec);
+  stdfs::create_directories(folder, ec);
   if (ec) throw DbError("Cannot create the folder " + folder + ": " + ec.message());
 }
 
 // The whole file, or nothing when it does not exist.
 bool readFile(const std::string& path, std::string& text) {
-  std::error_code ec;
-  if (!fs::exists(path, ec) && !ec) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw DbError(errnoText("Cannot read", path));
-  std::ostringstream s;
-  s << in.rdbuf();
-  text = s.str();
+  switch (fs::readFile(path, text)) {
+    case fs::ReadResult::Missing: return false;
+    case fs::ReadResult::Failed: throw DbError(errnoText("Cannot read", path));
+    case fs::ReadResult::Ok: break;
+  }
   return true;
 }
 
@@ -62,66 +56,18 @@ size_t configuredAliases() {
   return count;
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
-void syncFolder(const std::string& folder) {
-  FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());
-}
-
 // Writes `text` to `path` through a synced temporary file in the same folder and a rename,
 // so that a reader sees the old file or the new one, never half of one.
 void replaceFile(const std::string& path, const std::string& text) {
-  std::string tmp = path + ".tmp-XXXXXX";
-  FileDescriptor fd(::mkstemp(tmp.data()));
-  if (fd.get() < 0) throw DbError(errnoText("Cannot create", tmp));
-  ::fchmod(fd.get(), 0644);
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd.get(), text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const std::string msg = errnoText("Cannot write", tmp);
-      ::unlink(tmp.c_str());
-      throw DbError(msg);
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
-    const std::string msg = errnoText("Cannot write", tmp);
-    ::unlink(tmp.c_str());
-    throw DbError(msg);
-  }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    const std::string msg = errnoText("Cannot replace", path);
-    ::unlink(tmp.c_str());
-    throw DbError(msg);
-  }
-  syncFolder(folderOf(path));
+  std::string error;
+  if (!fs::replaceFile(path, text, 0644, &error)) throw DbError(error);
 }
 
 // Builds the demo library database under a temporary name and links it into place only
 // if `path` is still free: a library file that exists (or appears meanwhile) is never
 // overwritten.
 void createDemoLibrary(const std::string& path) {
-  makeFolders(folderOf(path));
+  makeFolders(fs::folderOf(path));
   std::string tmp = path + ".tmp-XXXXXX";
   {
     // An empty file is an empty SQLite database; mkstemp claims a name nobody else uses.
@@ -148,7 +94,7 @@ void createDemoLibrary(const std::string& path) {
     throw DbError(msg);
   }
   ::unlink(tmp.c_str());
-  syncFolder(folderOf(path));
+  fs::syncFolderOf(path);
 }
 
 std::string aliasSection(const std::string& libraryPath) {
@@ -175,18 +121,14 @@ class SetupLock {
   FileDescriptor fd_;
 };
 
-std::string envOr(const char* name, const std::string& fallbackBelowHome) {
-  if (const char* v = std::getenv(name); v && *v) return v;
-  const char* home = std::getenv("HOME");
-  if (!home || !*home)
-    throw DbError(std::string("Neither ") + name + " nor HOME is set: no place for the demo database");
-  return std::string(home) + "/" + fallbackBelowHome;
-}
 
 }  // namespace
 
 std::string demoLibraryPath() {
-  return envOr("XDG_DATA_HOME", ".local/share") + "/vellumdex/demo-library.sqlite";
+  const std::string data = xdg::dataHome();
+  if (data.empty())
+    throw DbError("Neither XDG_DATA_HOME nor a home folder is set: no place for the demo database");
+  return data + "/vellumdex/demo-library.sqlite";
 }
 
 std::string userAliasFile() { return aliasFiles().front(); }
@@ -206,15 +148,15 @@ bool ensureDemoAlias(Session& session) {
       libraryPath.back() == ' ' || libraryPath.back() == '\t')
     throw DbError("The demo database path cannot be written to an alias file: " + libraryPath);
 
-  makeFolders(folderOf(aliasFile));
-  SetupLock lock(folderOf(aliasFile));
+  makeFolders(fs::folderOf(aliasFile));
+  SetupLock lock(fs::folderOf(aliasFile));
   // Another program may have finished the set-up while this one waited for the lock.
   if (configuredAliases() != 0) {
     session.reloadAliases();
     return false;
   }
 
-  if (!fs::exists(libraryPath)) createDemoLibrary(libraryPath);
+  if (!stdfs::exists(libraryPath)) createDemoLibrary(libraryPath);
 
   std::string text;
   readFile(aliasFile, text);

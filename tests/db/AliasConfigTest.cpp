@@ -6,6 +6,7 @@
 
 #include "db/DbError.h"
 #include "db/Session.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 using namespace vx::db;
@@ -81,13 +82,13 @@ TEST(AliasFile, SessionReadsTheFileNamedByTheEnvironment) {
   vxtest::TempDir dir;
   const std::string file = dir.file("aliases.ini");
   vxtest::writeAll(file, "[one]\nDRIVER=SQLITE\nPATH=one.vxdb\n[two]\nDRIVER=POSTGRES\n");
-  setenv("VELLUMDEX_ALIASES", file.c_str(), 1);
+  vxtest::ScopedEnv named("VELLUMDEX_ALIASES", file);
   Session session("S");
   EXPECT_EQ(session.aliasNames(), (std::vector<std::string>{"one", "two"}));
   EXPECT_EQ(session.alias("ONE").settings[0].second, dir.file("one.vxdb"));
   EXPECT_THROW(session.alias("three"), DbError);
 
-  setenv("VELLUMDEX_ALIASES", dir.file("missing.ini").c_str(), 1);
+  named.set(dir.file("missing.ini"));
   session.reloadAliases();
   try {
     session.aliasNames();
@@ -95,5 +96,20 @@ TEST(AliasFile, SessionReadsTheFileNamedByTheEnvironment) {
   } catch (const DbError& e) {
     EXPECT_NE(std::string(e.what()).find("missing.ini"), std::string::npos) << e.what();
   }
-  unsetenv("VELLUMDEX_ALIASES");
+}
+
+// The alias files every program of the suite reads, by the XDG rule: a relative
+// XDG_CONFIG_HOME is ignored like an unset one.
+TEST(AliasFile, FilesFollowTheXdgRule) {
+  vxtest::ScopedEnv named("VELLUMDEX_ALIASES", nullptr);
+  vxtest::ScopedEnv home("HOME", "/home/librarian");
+  const std::vector<std::string> fromHome = {"/home/librarian/.config/vellumdex/aliases.ini",
+                                             "/etc/vellumdex/aliases.ini"};
+  for (const char* xdg : {static_cast<const char*>(nullptr), "", "relative/config"}) {
+    vxtest::ScopedEnv config("XDG_CONFIG_HOME", xdg);
+    EXPECT_EQ(aliasFiles(), fromHome) << (xdg ? xdg : "(unset)");
+  }
+  vxtest::ScopedEnv config("XDG_CONFIG_HOME", "/srv/desk");
+  EXPECT_EQ(aliasFiles(), (std::vector<std::string>{"/srv/desk/vellumdex/aliases.ini",
+                                                    "/etc/vellumdex/aliases.ini"}));
 }

@@ -11,8 +11,9 @@
 #include "db/Query.h"
 #include "db/Session.h"
 #include "db/SqliteDriver.h"
-#include "tests/db/PgTestDatabase.h"
-#include "tests/db/PgTestServer.h"
+#include "tests/support/ErrorCapture.h"
+#include "tests/support/PgTestDatabase.h"
+#include "tests/support/PgTestServer.h"
 #include "tests/support/TempDir.h"
 
 using namespace vx::db;
@@ -67,7 +68,7 @@ class EngineTest : public ::testing::TestWithParam<Engine> {
     alias.name = "test";
     if (GetParam() == Engine::Postgres) {
       const vxtest::PgTestServer server = vxtest::pgTestServer();
-      if (!server.available()) GTEST_SKIP() << vxtest::kNoPgTestServer;
+      if (!server.available()) GTEST_FAIL() << vxtest::kNoPgTestServer;
       user_ = server.user;
       pgDatabase_ = std::make_unique<vxtest::PgTestDatabase>(server, "vx_db_test");
       alias = pgDatabase_->alias("test");
@@ -122,13 +123,9 @@ class EngineTest : public ::testing::TestWithParam<Engine> {
   std::unique_ptr<Database> db_;
 };
 
-std::string errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const DbError& e) {
-    return e.what();
-  }
-  return "(no error)";
+template <typename F>
+std::string errorOf(F&& f) {
+  return vxtest::errorOf<DbError>(std::forward<F>(f));
 }
 
 TEST_P(EngineTest, ParametersBindByNameAndKeepHostileTextUnchanged) {

@@ -4,7 +4,7 @@
 #include "db/DbError.h"
 #include "db/Query.h"
 #include "db/Session.h"
-#include "tests/db/PgTestServer.h"
+#include "tests/support/PgTestServer.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +44,7 @@ TEST(PostgresFailure, AServerThatIsDownGivesLibpqsMessage) {
 
 TEST(PostgresFailure, AServerThatGoesAwayMidCallIsReportedAndReconnectable) {
   const auto server = vxtest::pgTestServer();
-  if (!server.available()) GTEST_SKIP() << vxtest::kNoPgTestServer;
+  if (!server.available()) GTEST_FAIL() << vxtest::kNoPgTestServer;
   Session session("Test", {pgAlias(server.socketDir, server.port)});
   Database db(session);
   db.databaseName = "VXDB";

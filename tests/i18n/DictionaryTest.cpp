@@ -233,8 +233,8 @@ TEST_F(DictionaryTest, FindsTheFileInTheCurrentFolderThenBesideTheExecutable) {
 }
 
 TEST_F(DictionaryTest, ThePropertiesArePublished) {
-  dict.setProperty("DictionaryName", kProgramDictionaryName);
-  dict.setProperty("FileName", kProgramDictionaryFile);
+  dict.setProperty("DictionaryName", "Dictionary1");
+  dict.setProperty("FileName", "vxdown.mld");
   dict.setProperty("Storage", QVariant::fromValue(TIvCustomFileDictionary::ivsResource));
   dict.setProperty("Language", 3);
   EXPECT_EQ(dict.DictionaryName(), "Dictionary1");

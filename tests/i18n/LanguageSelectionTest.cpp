@@ -5,6 +5,7 @@
 #include "i18n/LocaleSettings.h"
 #include "i18n/MLDWriter.h"
 #include "tests/i18n/MLDTestData.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include "platform/ResourceStrings.h"
@@ -28,15 +29,9 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 // Sets LC_ALL and the system's locale file for one test and restores both.
 class LocaleEnvironment {
  public:
-  explicit LocaleEnvironment(const vxtest::TempDir& dir) : dir_(dir) {
-    if (const char* v = std::getenv("LC_ALL")) saved_ = v;
-  }
-  ~LocaleEnvironment() {
-    if (saved_) setenv("LC_ALL", saved_->c_str(), 1);
-    else unsetenv("LC_ALL");
-    setSystemLocaleFile("/etc/default/locale");
-  }
-  void user(const char* value) { setenv("LC_ALL", value, 1); }
+  explicit LocaleEnvironment(const vxtest::TempDir& dir) : dir_(dir) {}
+  ~LocaleEnvironment() { setSystemLocaleFile("/etc/default/locale"); }
+  void user(const char* value) { lcAll_.set(std::string(value)); }
   void system(const char* lang) {
     vxtest::writeAll(dir_.file("default-locale"), std::string("LANG=") + lang + "\n");
     setSystemLocaleFile(dir_.file("default-locale"));
@@ -44,7 +39,7 @@ class LocaleEnvironment {
 
  private:
   const vxtest::TempDir& dir_;
-  std::optional<std::string> saved_;
+  vxtest::ScopedEnv lcAll_{"LC_ALL", std::nullopt};
 };
 
 class LanguageSelectionTest : public ::testing::Test {

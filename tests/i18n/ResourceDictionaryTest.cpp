@@ -24,12 +24,12 @@ void expectSameTranslations(const std::vector<TIvTranslation>& a, const std::vec
 
 TEST(ResourceDictionary, ReadsLikeTheFileBesideTheExecutable) {
   TIvBinaryDictionary fromFile, fromResource;
-  fromFile.SetFileName(kProgramDictionaryFile);
+  fromFile.SetFileName("vxdown.mld");
   ASSERT_TRUE(fromFile.IsDataAvailable());
   EXPECT_EQ(fromFile.FileName(),
-            QDir(QCoreApplication::applicationDirPath()).filePath(kProgramDictionaryFile));
+            QDir(QCoreApplication::applicationDirPath()).filePath("vxdown.mld"));
   fromResource.SetStorage(TIvCustomFileDictionary::ivsResource);
-  fromResource.SetFileName(kProgramDictionaryFile);
+  fromResource.SetFileName("vxdown.mld");
   ASSERT_TRUE(fromResource.IsDataAvailable());
   ASSERT_EQ(fromResource.OpenDictionaryStream()->BigEndian(), true);
   ASSERT_EQ(fromResource.GetLanguageCount(), 5);
@@ -60,7 +60,7 @@ std::unique_ptr<QObject> embedHost() {
 
 TEST(EmbeddedDictionary, ReadsLikeTheFileItWasStoredFrom) {
   TIvBinaryDictionary fromFile;
-  fromFile.SetFileName(kProgramDictionaryFile);
+  fromFile.SetFileName("vxdown.mld");
   const auto host = embedHost();
   auto* embedded = new TIvBinaryDictionary(host.get());
   embedded->setObjectName("IvBinaryDictionary1");

@@ -14,6 +14,7 @@
 #include "db/Query.h"
 #include "db/Session.h"
 #include "db/library/LibraryDatabase.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 using namespace vx::db;
@@ -21,31 +22,10 @@ using vxtest::readAll;
 using vxtest::writeAll;
 namespace fs = std::filesystem;
 
+using vxtest::ScopedEnv;
+
 namespace {
 
-// Sets (or, with nullopt, removes) an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      setenv(name, value->c_str(), 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class DemoAliasTest : public ::testing::Test {
  protected:

@@ -1,6 +1,6 @@
 // vxdb and vxsql run as processes on real library databases: a SQLite file in a temporary
 // folder, and a database on the PostgreSQL server of the test run when there is one
-// (tests/db/PgTestServer.h). Alias files, config and data
+// (tests/support/PgTestServer.h). Alias files, config and data
 // folders are temporary too, so nothing reaches the real user's settings.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/db/PgTestServer.h"
+#include "tests/support/PgTestServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/tools/ToolProcess.h"
 
@@ -346,7 +346,7 @@ class PostgresToolsTest : public ToolsTest {
  protected:
   void SetUp() override {
     server_ = vxtest::pgTestServer();
-    if (!server_.available()) GTEST_SKIP() << vxtest::kNoPgTestServer;
+    if (!server_.available()) GTEST_FAIL() << vxtest::kNoPgTestServer;
     user_ = server_.user;
     password_.clear();
     database_ = "vx_tools_test_" + std::to_string(getpid());

@@ -51,7 +51,7 @@ constexpr const char* kUsage =
 
 std::string setting(const AliasSpec& a, const std::string& name) {
   for (const auto& [k, v] : a.settings)
-    if (sameName(k, name)) return v;
+    if (vx::sameName(k, name)) return v;
   return {};
 }
 

@@ -4,6 +4,7 @@
 #include "platform/Assertion.h"
 #include "platform/LocaleInfo.h"
 #include "platform/Registry.h"
+#include "platform/TextCompare.h"
 
 #include <charconv>
 #include <cmath>
@@ -12,12 +13,12 @@
 
 namespace {
 
-bool isPassword(const std::string& name) { return vx::reg::sameName(name, "PASSWORD"); }
+bool isPassword(const std::string& name) { return vx::sameName(name, "PASSWORD"); }
 
 // Removes the line NAME=... of that name (case-insensitive).
 void removeParam(std::vector<std::string>& lines, const std::string& name) {
   std::erase_if(lines, [&](const std::string& line) {
-    return vx::reg::sameName(line.substr(0, line.find('=')), name);
+    return vx::sameName(line.substr(0, line.find('=')), name);
   });
 }
 
@@ -80,7 +81,7 @@ bool TVXDatabase::WriteDatabaseSettings() {
     const std::string name = q.fieldByName("Param").asString();
     const std::string value = q.fieldByName("Value").asString();
     if (isPassword(name)) continue;  // the password stays out of the registry
-    std::erase_if(prescribed, [&](const auto& p) { return vx::reg::sameName(p.name, name); });
+    std::erase_if(prescribed, [&](const auto& p) { return vx::sameName(p.name, name); });
     if (!value.empty()) prescribed.push_back({name, vx::reg::Value::sz(value)});
   }
   q.close();

@@ -17,8 +17,9 @@
 #include "db/Session.h"
 #include "db/SqliteDriver.h"
 #include "db/library/LibraryDatabase.h"
-#include "tests/db/PgTestDatabase.h"
-#include "tests/db/PgTestServer.h"
+#include "tests/support/ErrorCapture.h"
+#include "tests/support/PgTestDatabase.h"
+#include "tests/support/PgTestServer.h"
 #include "tests/support/TempDir.h"
 
 using namespace vx::db;
@@ -29,13 +30,9 @@ enum class Engine { Sqlite, Postgres };
 
 std::string engineName(Engine e) { return e == Engine::Sqlite ? "Sqlite" : "Postgres"; }
 
-std::string errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const DbError& e) {
-    return e.what();
-  }
-  return "(no error)";
+template <typename F>
+std::string errorOf(F&& f) {
+  return vxtest::errorOf<DbError>(std::forward<F>(f));
 }
 
 constexpr const char* kWrongPassword = "password authentication failed for user \"vxdesk\"";
@@ -181,7 +178,7 @@ class OnEngine : public ::testing::TestWithParam<Param> {
  protected:
   void SetUp() override {
     if (engine() == Engine::Postgres && !vxtest::pgTestServer().available())
-      GTEST_SKIP() << vxtest::kNoPgTestServer;
+      GTEST_FAIL() << vxtest::kNoPgTestServer;
     library_ = std::make_unique<Library>(engine());
   }
   virtual Engine engine() const = 0;

@@ -1,6 +1,7 @@
 // The registry store on real hive files: where they live, round trips, damage, locking
 // between processes, atomic replacement and read-only hives.
 #include "platform/Registry.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,8 @@ using reg::Hive;
 using reg::Value;
 using namespace std::string_literals;
 
+using vxtest::ScopedEnv;
+
 namespace {
 
 const std::string kKey = "Software\\Vellumdex\\vxtest\\General";
@@ -34,26 +37,6 @@ std::vector<std::string> filesIn(const std::string& dir) {
   return out;
 }
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // Kills and reaps a child process however the test ends.
 class ChildGuard {

@@ -3,6 +3,7 @@
 #include "platform/CodePage1252.h"
 #include "platform/Registry.h"
 #include "platform/SharedMemory.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "vxcomp/login/LoginData.h"
 
@@ -23,13 +24,12 @@ class LoginRecord : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(dir.file("run"));
-    setenv("XDG_RUNTIME_DIR", dir.file("run").c_str(), 1);
+    runtimeDir.set(dir.file("run"));
     put("Software\\Vellumdex\\Login\\Default", "Database", "demo");
     put("Software\\Vellumdex\\Login\\Default", "User", "kari");
     put("Software\\Vellumdex\\Login\\demo\\kari", "UnitId", "17");
     put("Software\\Vellumdex\\Login\\demo\\kari", "UnitName", "Hovedbiblioteket");
   }
-  void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
   static void put(const std::string& key, const std::string& name, const std::string& value) {
     ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, key, name, reg::Value::sz(value)));
   }
@@ -38,6 +38,7 @@ class LoginRecord : public ::testing::Test {
     return v ? v->text : "<none>";
   }
   TempDir dir;
+  vxtest::ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", std::nullopt};
 };
 
 // Runs `body` in a child process and returns its exit status.
@@ -113,9 +114,11 @@ TEST_F(LoginRecord, TextsAreAnsiAndCutTo255Characters) {
   login.setPassword("日本");  // not in the code page: its default character
   EXPECT_EQ(login.Password(), "??");
 
-  // The layout other programs of the suite read: length byte, then the bytes.
-  SharedMemory raw(TLoginData::kBlockName, TLoginData::kBlockSize);
+  // The layout other programs of the suite read: length byte, then the bytes, in the block
+  // they open by its name and size.
+  SharedMemory raw("LoginBoxMapping", 1032);
   EXPECT_TRUE(raw.existedBefore());
+  EXPECT_TRUE(std::filesystem::exists(dir.file("run/LoginBoxMapping.shm")));
   unsigned char name[12] = {};
   raw.read(257, name, sizeof name);
   EXPECT_EQ(name[0], 11);
@@ -138,7 +141,7 @@ TEST_F(LoginRecord, UnitIdThatIsNotANumberReadsAsMinusOne) {
 }
 
 TEST_F(LoginRecord, ABlockThatCannotBeCreatedIsReported) {
-  setenv("XDG_RUNTIME_DIR", dir.file("no/such/folder").c_str(), 1);
+  runtimeDir.set(dir.file("no/such/folder"));
   try {
     TLoginData login;
     FAIL() << "created a block in a folder that does not exist";

@@ -5,8 +5,9 @@
 #include "db/Query.h"
 #include "platform/Assertion.h"
 #include "platform/Registry.h"
-#include "tests/db/PgTestDatabase.h"
-#include "tests/db/PgTestServer.h"
+#include "tests/support/PgTestDatabase.h"
+#include "tests/support/PgTestServer.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "vxcomp/login/VXDatabase.h"
 
@@ -24,11 +25,6 @@ namespace {
 
 enum class Engine { Sqlite, Postgres };
 
-std::string env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
 class VXDatabaseSync : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override {
@@ -36,7 +32,7 @@ class VXDatabaseSync : public ::testing::TestWithParam<Engine> {
     alias.name = "lib";
     if (GetParam() == Engine::Postgres) {
       const auto server = vxtest::pgTestServer();
-      if (!server.available()) GTEST_SKIP() << vxtest::kNoPgTestServer;
+      if (!server.available()) GTEST_FAIL() << vxtest::kNoPgTestServer;
       user_ = server.user;
       pgDatabase_ = std::make_unique<vxtest::PgTestDatabase>(server, "vx_login_test");
       alias = pgDatabase_->alias("lib");
@@ -199,16 +195,15 @@ TEST(VXDatabase, AnEmptyAliasIsAnAssertionFailure) {
 }
 
 TEST(VXDatabase, VersionTextsFollowTheLocalesDecimalSeparator) {
-  const std::string all = env("LC_ALL");
-  setenv("LC_ALL", "nb_NO.UTF-8", 1);
+  vxtest::ScopedEnv locale("LC_ALL", "nb_NO.UTF-8");
   EXPECT_FLOAT_EQ(TVXDatabase::VersionToFloat("2.5003"), 2.5003f);  // the "." is replaced first
   EXPECT_FLOAT_EQ(TVXDatabase::VersionToFloat("2,5003"), 2.5003f);
-  setenv("LC_ALL", "en_US.UTF-8", 1);
+  locale.set("en_US.UTF-8");
   EXPECT_FLOAT_EQ(TVXDatabase::VersionToFloat(" 2.0015"), 2.0015f);
   EXPECT_THROW(TVXDatabase::VersionToFloat("2,5003"), std::invalid_argument);
   EXPECT_THROW(TVXDatabase::VersionToFloat(""), std::invalid_argument);
   EXPECT_THROW(TVXDatabase::VersionToFloat("2.5.1"), std::invalid_argument);
-  if (all.empty()) unsetenv("LC_ALL"); else setenv("LC_ALL", all.c_str(), 1);
+  locale.set(std::nullopt);
   EXPECT_EQ(TVXDatabase::IntVer(2.0015f), 20015);
   EXPECT_EQ(TVXDatabase::IntVer(2.0014f), 20014);
   EXPECT_EQ(TVXDatabase::IntVer(2.5003f), 25003);

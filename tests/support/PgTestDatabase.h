@@ -5,7 +5,7 @@
 #include "db/AliasConfig.h"
 #include "db/Database.h"
 #include "db/Session.h"
-#include "tests/db/PgTestServer.h"
+#include "tests/support/PgTestServer.h"
 
 #include <memory>
 #include <string>

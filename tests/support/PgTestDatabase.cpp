@@ -1,4 +1,4 @@
-#include "tests/db/PgTestDatabase.h"
+#include "tests/support/PgTestDatabase.h"
 
 #include <unistd.h>
 

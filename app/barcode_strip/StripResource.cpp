@@ -1,4 +1,4 @@
-#include "tools/vxstrip/StripResource.h"
+#include "app/barcode_strip/StripResource.h"
 
 #include <QtGlobal>
 

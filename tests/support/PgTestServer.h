@@ -16,7 +16,8 @@ struct PgTestServer {
 
 PgTestServer pgTestServer();
 
-// Why there is no server, for a skipped test.
+// Why a test of the server fails when there is none: a missing server never passes for green,
+// so the tests fail instead of skipping.
 inline constexpr const char* kNoPgTestServer =
     "no PostgreSQL test server: run under CTest, or set VX_TEST_PG_SOCKET_DIR, VX_TEST_PG_PORT "
     "and VX_TEST_PG_USER";

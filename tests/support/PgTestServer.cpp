@@ -1,4 +1,4 @@
-#include "tests/db/PgTestServer.h"
+#include "tests/support/PgTestServer.h"
 
 #include <cstdlib>
 #include <fstream>

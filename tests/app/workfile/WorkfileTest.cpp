@@ -1,10 +1,11 @@
 // The workfile operations and their reading rules, on real files.
-#include "app/Workfile.h"
+#include "app/workfile/Workfile.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -21,9 +22,9 @@ using vxtest::writeAll;
 
 namespace {
 
-std::vector<std::string> itemsOf(const std::string& path, const std::string& borrower) {
+std::vector<std::string> itemsOf(Workfile& wf, const std::string& path, const std::string& borrower) {
   std::vector<std::string> items;
-  EXPECT_TRUE(findBorrowersBooks(path, borrower, items).ok);
+  EXPECT_TRUE(wf.findBorrowersBooks(path, borrower, items).ok);
   return items;
 }
 
@@ -32,34 +33,34 @@ using Items = std::vector<std::string>;
 }  // namespace
 
 TEST(WorkfileCreate, NewFileIsEmptyValidAndCountsNothing) {
+  Workfile wf;
   TempDir dir;
-  TextFile handle;
   const auto path = dir.file("new.csv");
-  ASSERT_TRUE(createFile(handle, path, true));
-  EXPECT_FALSE(handle.isOpen());
+  ASSERT_TRUE(wf.createFile(path, true));
+  EXPECT_FALSE(wf.handle().isOpen());
   EXPECT_EQ(readAll(path), "");
   EXPECT_TRUE(checkFile(path).valid);
-  EXPECT_EQ(getFileLength(path), 0);
+  EXPECT_EQ(wf.getFileLength(path), 0);
 
   // An existing file is cut to zero bytes; with close-after false it stays open for reading.
   writeAll(path, "1001,2002\r\n");
-  ASSERT_TRUE(createFile(handle, path, false));
-  EXPECT_TRUE(handle.isOpen());
-  EXPECT_TRUE(handle.eof());
-  handle.close();
+  ASSERT_TRUE(wf.createFile(path, false));
+  EXPECT_TRUE(wf.handle().isOpen());
+  EXPECT_TRUE(wf.handle().eof());
+  wf.handle().close();
   EXPECT_EQ(readAll(path), "");
 }
 
 TEST(WorkfileCreate, FailsInAFolderThatDoesNotExist) {
+  Workfile wf;
   TempDir dir;
-  TextFile handle;
   const auto path = dir.file("missing/folder/new.csv");
-  EXPECT_FALSE(createFile(handle, path, true));
+  EXPECT_FALSE(wf.createFile(path, true));
   EXPECT_FALSE(checkFile(path).valid);
-  EXPECT_EQ(getFileLength(path), 0);
-  EXPECT_FALSE(writeToFile(handle, path, "1001,2002"));
+  EXPECT_EQ(wf.getFileLength(path), 0);
+  EXPECT_FALSE(wf.writeToFile(path, "1001,2002"));
   Items items;
-  EXPECT_TRUE(findBorrowersBooks(path, "1001", items).ok);
+  EXPECT_TRUE(wf.findBorrowersBooks(path, "1001", items).ok);
   EXPECT_TRUE(items.empty());
 }
 
@@ -96,6 +97,7 @@ TEST(WorkfileCheck, MissingFileIsInvalidWithoutAMessage) {
 }
 
 TEST(WorkfileCheck, ReadOnlyFileIsInvalidAndReportsAccessDenied) {
+  Workfile wf;
   TempDir dir;
   const auto path = dir.file("ro.csv");
   writeAll(path, "1001,2002\r\n");
@@ -104,54 +106,56 @@ TEST(WorkfileCheck, ReadOnlyFileIsInvalidAndReportsAccessDenied) {
   EXPECT_FALSE(r.valid);
   ASSERT_TRUE(r.ioError);
   EXPECT_EQ(*r.ioError, "File access denied");
-
-  TextFile handle;
   for (int attempt = 0; attempt < kWriteAttempts; ++attempt)
-    ASSERT_FALSE(writeToFile(handle, path, "1001,2003"));
+    ASSERT_FALSE(wf.writeToFile(path, "1001,2003"));
   EXPECT_EQ(readAll(path), "1001,2002\r\n");
 }
 
 TEST(WorkfileCount, SkipsBlanksAndEmptyLines) {
+  Workfile wf;
   TempDir dir;
   const auto path = dir.file("w.csv");
   writeAll(path, "1001,2002\r\n\r\n  1001,2003\r\n");
-  EXPECT_EQ(getFileLength(path), 2);
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002", "2003"}));
+  EXPECT_EQ(wf.getFileLength(path), 2);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2002", "2003"}));
 
   writeAll(path, "\t\r\n \r\n\r\n");
-  EXPECT_EQ(getFileLength(path), 0);
-  EXPECT_EQ(getFileLength(dir.file("none.csv")), 0);
+  EXPECT_EQ(wf.getFileLength(path), 0);
+  EXPECT_EQ(wf.getFileLength(dir.file("none.csv")), 0);
 }
 
 TEST(WorkfileCount, LineEndsAreCrOrCrLfNeverLfAlone) {
+  Workfile wf;
   TempDir dir;
   const auto path = dir.file("w.csv");
   writeAll(path, "1001,2002\n1001,2003\n1001,2004\n");
-  EXPECT_EQ(getFileLength(path), 1);
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002\n1001"}));
+  EXPECT_EQ(wf.getFileLength(path), 1);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2002\n1001"}));
 
   writeAll(path, "1001,2002\r1001,2003\r\r\n1001,2004");  // CR alone ends a line too
-  EXPECT_EQ(getFileLength(path), 3);
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002", "2003", "2004"}));
+  EXPECT_EQ(wf.getFileLength(path), 3);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2002", "2003", "2004"}));
 }
 
 TEST(WorkfileList, MatchesTheBorrowerFieldExactly) {
+  Workfile wf;
   TempDir dir;
   const auto path = dir.file("w.csv");
   writeAll(path,
            "1001 ,2001\r\n01001,2002\r\n1001,2003\r\n1001,2004,x\r\n1001\r\n,2005\r\n"
            "1002,2006\r\n1001,2003\r\n");
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2003", "2004", "", "2003"}));
-  EXPECT_EQ(itemsOf(path, "1002"), (Items{"2006"}));
-  EXPECT_EQ(itemsOf(path, "01001"), (Items{"2002"}));
-  EXPECT_TRUE(itemsOf(path, "9999").empty());
-  EXPECT_EQ(getFileLength(path), 8);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2003", "2004", "", "2003"}));
+  EXPECT_EQ(itemsOf(wf, path, "1002"), (Items{"2006"}));
+  EXPECT_EQ(itemsOf(wf, path, "01001"), (Items{"2002"}));
+  EXPECT_TRUE(itemsOf(wf, path, "9999").empty());
+  EXPECT_EQ(wf.getFileLength(path), 8);
 }
 
 TEST(WorkfileList, MissingFileListsNothingAndIsNoError) {
+  Workfile wf;
   TempDir dir;
   Items items{"old"};
-  EXPECT_TRUE(findBorrowersBooks(dir.file("none.csv"), "1001", items).ok);
+  EXPECT_TRUE(wf.findBorrowersBooks(dir.file("none.csv"), "1001", items).ok);
   EXPECT_EQ(items, (Items{"old"}));  // the caller empties the list itself
 }
 
@@ -180,62 +184,62 @@ TEST(WorkfileStrip, RemovesControlCharactersAndBlanksAtBothEnds) {
 }
 
 TEST(WorkfileAppend, WritesTheLineWithCrLfAndCreatesAMissingFile) {
+  Workfile wf;
   TempDir dir;
-  TextFile handle;
   const auto path = dir.file("w.csv");
-  ASSERT_TRUE(writeToFile(handle, path, "1001,2002"));
-  ASSERT_TRUE(writeToFile(handle, path, "1001,2002"));
-  ASSERT_TRUE(writeToFile(handle, path, "1002,\xc3\xa6"));
-  EXPECT_FALSE(handle.isOpen());
+  ASSERT_TRUE(wf.writeToFile(path, "1001,2002"));
+  ASSERT_TRUE(wf.writeToFile(path, "1001,2002"));
+  ASSERT_TRUE(wf.writeToFile(path, "1002,\xc3\xa6"));
+  EXPECT_FALSE(wf.handle().isOpen());
   EXPECT_EQ(readAll(path), "1001,2002\r\n1001,2002\r\n1002,\xc3\xa6\r\n");
-  EXPECT_EQ(getFileLength(path), 3);
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002", "2002"}));
+  EXPECT_EQ(wf.getFileLength(path), 3);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2002", "2002"}));
 }
 
 TEST(WorkfileAppend, NeverJoinsTheNewRecordToAnOpenLastLine) {
+  Workfile wf;
   TempDir dir;
-  TextFile handle;
   const auto path = dir.file("w.csv");
   for (const std::string before : {"1001,2002", "1001,2002\n"}) {
     writeAll(path, before);
-    ASSERT_TRUE(writeToFile(handle, path, "1001,2003"));
+    ASSERT_TRUE(wf.writeToFile(path, "1001,2003"));
     EXPECT_EQ(readAll(path), before + "\r\n1001,2003\r\n");
-    EXPECT_EQ(itemsOf(path, "1001"), (Items{before == "1001,2002" ? "2002" : "2002\n", "2003"}));
+    EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{before == "1001,2002" ? "2002" : "2002\n", "2003"}));
   }
   writeAll(path, "1001,2002\r");  // a CR alone already ends the line
-  ASSERT_TRUE(writeToFile(handle, path, "1001,2003"));
+  ASSERT_TRUE(wf.writeToFile(path, "1001,2003"));
   EXPECT_EQ(readAll(path), "1001,2002\r1001,2003\r\n");
 }
 
 TEST(WorkfileCtrlZ, EndsTheFileAndIsCutByTheNextAppend) {
+  Workfile wf;
   TempDir dir;
-  TextFile handle;
   const auto path = dir.file("w.csv");
   writeAll(path, "1001,2002\r\n\x1a" "1001,2003\r\n");
-  EXPECT_EQ(getFileLength(path), 1);
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002"}));
+  EXPECT_EQ(wf.getFileLength(path), 1);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2002"}));
 
-  ASSERT_TRUE(writeToFile(handle, path, "1001,2004"));
+  ASSERT_TRUE(wf.writeToFile(path, "1001,2004"));
   EXPECT_EQ(readAll(path), "1001,2002\r\n1001,2004\r\n");
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002", "2004"}));
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2002", "2004"}));
 
   // In the middle of a line, the 26 ends the line and the file.
   writeAll(path, "1001,20\x1a" "02\r\n");
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"20"}));
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"20"}));
   // The check cuts it too: its writability test is the opening for appending.
   EXPECT_TRUE(checkFile(path).valid);
   EXPECT_EQ(readAll(path), "1001,20");
 }
 
 TEST(WorkfileCtrlZ, FarFromTheEndRefusesTheAppendInsteadOfHidingTheLine) {
+  Workfile wf;
   TempDir dir;
-  TextFile handle;
   const auto path = dir.file("w.csv");
   std::string tail;
   for (int i = 0; i < 20; ++i) tail += "1001,30" + std::to_string(10 + i) + "\r\n";
   const std::string original = "1001,2002\r\n\x1a" + tail;
   writeAll(path, original);
-  EXPECT_FALSE(writeToFile(handle, path, "1001,2004"));
+  EXPECT_FALSE(wf.writeToFile(path, "1001,2004"));
   EXPECT_EQ(readAll(path), original);
   const auto r = checkFile(path);
   EXPECT_FALSE(r.valid);
@@ -244,40 +248,42 @@ TEST(WorkfileCtrlZ, FarFromTheEndRefusesTheAppendInsteadOfHidingTheLine) {
 }
 
 TEST(WorkfileRereading, SeesGrowthAndRewritesByOtherPrograms) {
+  Workfile wf;
   TempDir dir;
   const auto path = dir.file("w.csv");
   writeAll(path, "1001,2002\r\n1002,3003\r\n1001,20");
-  EXPECT_EQ(getFileLength(path), 3);
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002", "20"}));
+  EXPECT_EQ(wf.getFileLength(path), 3);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2002", "20"}));
   // Grown by another desk, the open last line completed.
   { std::ofstream out(path, std::ios::binary | std::ios::app); out << "03\r\n1001,2004\r\n"; }
-  EXPECT_EQ(getFileLength(path), 4);
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002", "2003", "2004"}));
+  EXPECT_EQ(wf.getFileLength(path), 4);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2002", "2003", "2004"}));
   // Rewritten in place at once, same length and same file: the new lines count.
   writeAll(path, "1001,2009\r\n1003,3003\r\n1001,2003\r\n1001,2004\r\n");
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2009", "2003", "2004"}));
-  EXPECT_EQ(itemsOf(path, "1003"), (Items{"3003"}));
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2009", "2003", "2004"}));
+  EXPECT_EQ(itemsOf(wf, path, "1003"), (Items{"3003"}));
   // Cut shorter, then a 26 in the middle of what was read before.
   writeAll(path, "1001,2009\r\n");
-  EXPECT_EQ(getFileLength(path), 1);
+  EXPECT_EQ(wf.getFileLength(path), 1);
   writeAll(path, "1001,2009\r\n\x1a" "1003,3003\r\n1001,2003\r\n1001,2004\r\n");
-  EXPECT_EQ(getFileLength(path), 1);
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2009"}));
+  EXPECT_EQ(wf.getFileLength(path), 1);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2009"}));
 }
 
 TEST(WorkfileBadInput, NulBytesHugeLinesAndJunkAreReadWithoutHarm) {
+  Workfile wf;
   TempDir dir;
   const auto path = dir.file("w.csv");
   // NUL is skipped before a line like any control character, and is data inside one.
   writeAll(path, std::string("\0\0" "1001,20\0" "02\r\n\0\r\n", 17));
-  EXPECT_EQ(getFileLength(path), 1);
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{std::string("20\0" "02", 5)}));
+  EXPECT_EQ(wf.getFileLength(path), 1);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{std::string("20\0" "02", 5)}));
 
   // A line of one megabyte, across many read chunks, then an ordinary one.
   const std::string big(1 << 20, 'x');
   writeAll(path, "1001," + big + "\r\n1001,2002\r\n");
-  EXPECT_EQ(getFileLength(path), 2);
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{big, "2002"}));
+  EXPECT_EQ(wf.getFileLength(path), 2);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{big, "2002"}));
 
   // Binary junk: counting and listing finish and agree with each other.
   std::string junk;
@@ -288,17 +294,17 @@ TEST(WorkfileBadInput, NulBytesHugeLinesAndJunkAreReadWithoutHarm) {
     junk += c == 26 ? 'z' : c;
   }
   writeAll(path, junk);
-  const int count = getFileLength(path);
+  const int count = wf.getFileLength(path);
   EXPECT_GT(count, 0);
   Items all;
-  ASSERT_TRUE(findBorrowersBooks(path, "no such borrower", all).ok);
+  ASSERT_TRUE(wf.findBorrowersBooks(path, "no such borrower", all).ok);
   EXPECT_TRUE(all.empty());
-  TextFile handle;
-  ASSERT_TRUE(writeToFile(handle, path, "1001,2002"));
-  EXPECT_EQ(getFileLength(path), count + 1);
+  ASSERT_TRUE(wf.writeToFile(path, "1001,2002"));
+  EXPECT_EQ(wf.getFileLength(path), count + 1);
 }
 
 TEST(WorkfileBadInput, AWorkfileOnAReadOnlyFileSystemIsReadButNeverWritten) {
+  Workfile wf;
   TempDir dir;
   const std::string mountPoint = dir.file("ro");
   ASSERT_EQ(mkdir(mountPoint.c_str(), 0755), 0);
@@ -312,17 +318,17 @@ TEST(WorkfileBadInput, AWorkfileOnAReadOnlyFileSystemIsReadButNeverWritten) {
   EXPECT_FALSE(r.valid);
   ASSERT_TRUE(r.ioError);
   EXPECT_EQ(*r.ioError, "File access denied");
-  EXPECT_EQ(getFileLength(path), 1);
-  EXPECT_EQ(itemsOf(path, "1001"), (Items{"2002"}));
-  TextFile handle;
-  EXPECT_FALSE(writeToFile(handle, path, "1001,2003"));
-  EXPECT_FALSE(writeToFile(handle, mountPoint + "/new.csv", "1001,2003"));
-  EXPECT_FALSE(createFile(handle, mountPoint + "/new.csv", true));
+  EXPECT_EQ(wf.getFileLength(path), 1);
+  EXPECT_EQ(itemsOf(wf, path, "1001"), (Items{"2002"}));
+  EXPECT_FALSE(wf.writeToFile(path, "1001,2003"));
+  EXPECT_FALSE(wf.writeToFile(mountPoint + "/new.csv", "1001,2003"));
+  EXPECT_FALSE(wf.createFile(mountPoint + "/new.csv", true));
   EXPECT_EQ(readAll(path), "1001,2002\r\n");
   umount(mountPoint.c_str());
 }
 
 TEST(WorkfileDurability, AFailedWriteLeavesTheFileAsItWas) {
+  Workfile wf;
   TempDir dir;
   const auto path = dir.file("w.csv");
   const std::string original = "1001,2002\r\n";
@@ -335,8 +341,7 @@ TEST(WorkfileDurability, AFailedWriteLeavesTheFileAsItWas) {
     signal(SIGXFSZ, SIG_IGN);
     rlimit limit{static_cast<rlim_t>(original.size() + 100), static_cast<rlim_t>(original.size() + 100)};
     setrlimit(RLIMIT_FSIZE, &limit);
-    TextFile handle;
-    const bool written = writeToFile(handle, path, "1001," + std::string(100000, 'y'));
+    const bool written = wf.writeToFile(path, "1001," + std::string(100000, 'y'));
     _exit(written ? 1 : 0);
   }
   int status = 0;
@@ -344,4 +349,56 @@ TEST(WorkfileDurability, AFailedWriteLeavesTheFileAsItWas) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "the oversized write reported success";
   EXPECT_EQ(readAll(path), original);
+}
+
+TEST(WorkfileRecords, TheReaderYieldsWhatTheCountCounts) {
+  TempDir dir;
+  const auto path = dir.file("w.csv");
+  struct Case {
+    std::string bytes;
+    std::vector<std::array<std::string, 3>> records;  // line, borrower, item
+  };
+  const std::vector<Case> cases = {
+      {"", {}},
+      {"\r\n  \r\n\t\r\n", {}},
+      {"1001,2002\r\n1001,2003", {{"1001,2002", "1001", "2002"}, {"1001,2003", "1001", "2003"}}},
+      {"\r\n  1001 ,2002,x\r\n\r\nnocomma\r\n", {{"1001 ,2002,x", "1001 ", "2002"}, {"nocomma", "nocomma", ""}}},
+      {"a\nb,c\r\n1,2\x1a" "3,4\r\n", {{"a\nb,c", "a\nb", "c"}, {"1,2", "1", "2"}}},
+  };
+  for (const Case& c : cases) {
+    writeAll(path, c.bytes);
+    Workfile wf;
+    RecordReader reader(path);
+    std::vector<std::array<std::string, 3>> got;
+    Record r;
+    while (reader.next(r)) got.push_back({r.line, r.borrower, r.item});
+    EXPECT_EQ(got, c.records) << c.bytes;
+    EXPECT_EQ(wf.getFileLength(path), int(c.records.size())) << c.bytes;
+  }
+  EXPECT_THROW(RecordReader(dir.file("none.csv")), IoError);
+}
+
+TEST(WorkfileAppendRecord, StripsBothFieldsAndReportsWhyItGaveUp) {
+  Workfile wf;
+  TempDir dir;
+  const auto path = dir.file("w.csv");
+  int pauses = 0;
+  const auto countPause = [&] { ++pauses; };
+  auto r = wf.appendRecord(path, " \t1001 ", "2002\r\n", countPause);
+  EXPECT_TRUE(r.written);
+  EXPECT_EQ(r.attempts, 1);
+  EXPECT_FALSE(r.error);
+  EXPECT_EQ(readAll(path), "1001,2002\r\n");
+  EXPECT_EQ(makeRecord(" 1001", "2002 "), "1001,2002");
+
+  // A file that every attempt refuses: all attempts are made, with a pause between each two,
+  // and the last attempt's I/O error comes back.
+  writeAll(path, std::string(200, 'x') + "\x1a" + std::string(200, 'y'));
+  r = wf.appendRecord(path, "1001", "2003", countPause);
+  EXPECT_FALSE(r.written);
+  EXPECT_EQ(r.attempts, kWriteAttempts);
+  EXPECT_EQ(pauses, kWriteAttempts - 1);
+  ASSERT_TRUE(r.error);
+  EXPECT_EQ(r.error->code, winerr::HandleEof);
+  EXPECT_EQ(r.error->text, "I/O error 38");
 }

@@ -1,4 +1,4 @@
-#include "app/Workfile.h"
+#include "app/workfile/Workfile.h"
 
 #include "platform/FileSystem.h"
 
@@ -13,18 +13,8 @@ std::string strip(const std::string& text) {
   return text.substr(b, e - b);
 }
 
-bool createFile(TextFile& handle, const std::string& path, bool closeAfter) {
-  try {
-    handle.assign(path);
-    handle.rewrite();
-    handle.close();  // syncs the new, empty file and its folder entry
-    handle.reset();
-    if (closeAfter) handle.close();
-    return true;
-  } catch (const IoError&) {
-    handle.assign(path);
-    return false;
-  }
+std::string makeRecord(const std::string& borrower, const std::string& item) {
+  return strip(borrower) + kSeparator + strip(item);
 }
 
 CheckResult checkFile(const std::string& path) {
@@ -104,29 +94,36 @@ struct ReadCache {
   }
 };
 
-struct CountCache : ReadCache {
+}  // namespace
+
+struct Workfile::CountCache : ReadCache {
   int count = 0;
 };
 
-struct ListCache : ReadCache {
+struct Workfile::ListCache : ReadCache {
   std::string borrower;
   std::vector<std::string> items;
 };
 
-CountCache& countCache() {
-  static CountCache cache;
-  return cache;
+Workfile::Workfile() : count_(std::make_unique<CountCache>()), list_(std::make_unique<ListCache>()) {}
+Workfile::~Workfile() = default;
+
+bool Workfile::createFile(const std::string& path, bool closeAfter) {
+  try {
+    handle_.assign(path);
+    handle_.rewrite();
+    handle_.close();  // syncs the new, empty file and its folder entry
+    handle_.reset();
+    if (closeAfter) handle_.close();
+    return true;
+  } catch (const IoError&) {
+    handle_.assign(path);
+    return false;
+  }
 }
 
-ListCache& listCache() {
-  static ListCache cache;
-  return cache;
-}
-
-}  // namespace
-
-int getFileLength(const std::string& path) {
-  CountCache& cache = countCache();
+int Workfile::getFileLength(const std::string& path) {
+  CountCache& cache = *count_;
   int count = 0;
   try {
     TextFile file(path);
@@ -151,7 +148,8 @@ int getFileLength(const std::string& path) {
   return count;
 }
 
-bool writeToFile(TextFile& handle, const std::string& path, const std::string& line) {
+bool Workfile::writeToFile(const std::string& path, const std::string& line, WriteError* error) {
+  TextFile& handle = handle_;
   try {
     handle.assign(path);
     if (!fs::fileExists(path)) {
@@ -162,8 +160,8 @@ bool writeToFile(TextFile& handle, const std::string& path, const std::string& l
     // The lines the readers already went through hold no 26: the append's search for
     // one can start after them.
     off_t clean = 0;
-    for (const ReadCache* cache : {static_cast<const ReadCache*>(&countCache()),
-                                   static_cast<const ReadCache*>(&listCache())})
+    for (const ReadCache* cache : {static_cast<const ReadCache*>(count_.get()),
+                                   static_cast<const ReadCache*>(list_.get())})
       if (cache->holds(handle, path)) clean = std::max(clean, cache->checkpoint);
     handle.append(clean);
     // A last line left open (by another program, or a file that ends in LF alone) would
@@ -172,10 +170,28 @@ bool writeToFile(TextFile& handle, const std::string& path, const std::string& l
     handle.writeLine(line);
     handle.close();
     return true;
-  } catch (const IoError&) {
+  } catch (const IoError& e) {
     handle.assign(path);  // drops anything unwritten and releases the file
+    if (error) *error = WriteError{e.code(), e.what()};
     return false;
   }
+}
+
+AppendResult Workfile::appendRecord(const std::string& path, const std::string& borrower,
+                                    const std::string& item, const Pause& pause) {
+  const std::string line = makeRecord(borrower, item);
+  AppendResult result;
+  WriteError error;
+  while (result.attempts < kWriteAttempts) {
+    ++result.attempts;
+    if (writeToFile(path, line, &error)) {
+      result.written = true;
+      return result;
+    }
+    if (pause && result.attempts < kWriteAttempts) pause();
+  }
+  result.error = error;
+  return result;
 }
 
 void getFirstString(std::string& line, std::string& first) {
@@ -189,10 +205,10 @@ void getFirstString(std::string& line, std::string& first) {
   line.erase(0, comma + 1);
 }
 
-ListResult findBorrowersBooks(const std::string& path, const std::string& borrower,
-                              std::vector<std::string>& items) {
+ListResult Workfile::findBorrowersBooks(const std::string& path, const std::string& borrower,
+                                        std::vector<std::string>& items) {
   if (!fs::fileExists(path)) return {};
-  ListCache& cache = listCache();
+  ListCache& cache = *list_;
   std::vector<std::string> found;
   try {
     TextFile file(path);
@@ -233,5 +249,20 @@ ListResult findBorrowersBooks(const std::string& path, const std::string& borrow
   items.insert(items.end(), found.begin(), found.end());
   return {};
 }
+
+RecordReader::RecordReader(const std::string& path) : file_(path) { file_.reset(); }
+
+bool RecordReader::next(Record& record) {
+  // The count's rule, step for step: blanks and blank lines before a record are skipped, and
+  // the record is the rest of its line.
+  if (!file_.isOpen() || file_.seekEof()) return false;
+  file_.readLine(record.line);
+  std::string rest = record.line;
+  getFirstString(rest, record.borrower);
+  getFirstString(rest, record.item);
+  return true;
+}
+
+void RecordReader::close() { file_.closeQuietly(); }
 
 }  // namespace vx::workfile

@@ -1,0 +1,44 @@
+#include "platform/UserInterface.h"
+
+#include <cstdio>
+
+namespace vx {
+
+namespace {
+
+// No screen and no person to ask: a box becomes a line on standard error.
+class HeadlessUserInterface : public UserInterface {
+ public:
+  MsgResult messageBox(QWidget*, const QString& text, MsgIcon, MsgButtons buttons,
+                       const QString& caption) override {
+    const QString line = caption.isEmpty() ? text : caption + ": " + text;
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    switch (buttons) {
+      case MsgButtons::Ok: return MsgResult::Ok;
+      case MsgButtons::YesNo: return MsgResult::No;
+      case MsgButtons::OkCancel:
+      case MsgButtons::YesNoCancel: return MsgResult::Cancel;
+    }
+    return MsgResult::Cancel;
+  }
+  std::optional<QString> openFile(QWidget*, const OpenFileRequest&) override { return std::nullopt; }
+  void showHelp(QWidget*, const QString& helpFile, int context) override {
+    std::fprintf(stderr, "help %s, topic %d\n", helpFile.toLocal8Bit().constData(), context);
+  }
+};
+
+UserInterface*& installed() {
+  static UserInterface* ui = nullptr;
+  return ui;
+}
+
+}  // namespace
+
+UserInterface& userInterface() {
+  static HeadlessUserInterface headless;
+  return installed() ? *installed() : headless;
+}
+
+void setUserInterface(UserInterface* ui) { installed() = ui; }
+
+}  // namespace vx
