@@ -3,6 +3,8 @@
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
 #include "platform/VXApplication.h"
+#include "vxcomp/login/LoginUi.h"
+#include "vxcomp/login/ui/QtLoginUi.h"
 #include "platform/HelpFiles.h"
 
 #include <QApplication>
@@ -19,6 +21,9 @@ int main(int argc, char** argv) {
   // The windows are laid out for an 8 point sans serif of the Windows desktop.
   QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans", "Sans Serif"});
   vx::help::setApplicationHelpFile("sys_down.hlp");
+  // The login shows its dialogs on the screen.
+  static vx::login::QtLoginUi loginWindows;
+  vx::login::setLoginUi(&loginWindows);
   // A machine without any library database alias gets the embedded demo library, so that
   // loans can be recorded and imported at once. Recording needs no database: a failure here
   // is reported and the desk goes on.

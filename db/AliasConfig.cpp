@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "db/DbError.h"
+#include "db/PostgresDriver.h"
 #include "db/SqlText.h"
 #include "platform/FileSystem.h"
 #include "platform/XdgDirs.h"
@@ -49,6 +50,13 @@ void finish(Pending& p, const std::string& file, std::vector<AliasSpec>& out) {
     if (!hasPath) throw DbError(where + " names no database file (PATH)");
   } else if (sameName(p.driverText, "POSTGRES") || sameName(p.driverText, "POSTGRESQL")) {
     p.alias.driver = DriverKind::Postgres;
+    // A misspelt setting would otherwise be dropped without a word (and a timeout the
+    // administrator meant to set would silently not apply).
+    for (const auto& [k, v] : p.alias.settings)
+      if (!PostgresDriver::knowsSetting(k))
+        throw DbError(where + " has the setting \"" + k +
+                      "\", which a POSTGRES alias does not know (SERVER NAME, PORT, DATABASE NAME, "
+                      "CONNECT TIMEOUT or a libpq keyword)");
   } else {
     throw DbError(where + " has the unknown driver \"" + p.driverText +
                   "\" (SQLITE or POSTGRES)");

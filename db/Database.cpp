@@ -1,4 +1,5 @@
 #include "db/Database.h"
+#include "db/Query.h"
 
 #include <algorithm>
 
@@ -91,7 +92,10 @@ Connection& Database::connection() {
   return *connection_;
 }
 
-void Database::executeScript(const std::string& sql) { connection().executeScript(sql); }
+void Database::executeScript(const std::string& sql) {
+  ++statementCounter();
+  connection().executeScript(sql);
+}
 
 void Database::attach(DataSet* d) {
   if (std::find(dataSets_.begin(), dataSets_.end(), d) == dataSets_.end()) dataSets_.push_back(d);

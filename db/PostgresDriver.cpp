@@ -1,4 +1,5 @@
 #include "db/PostgresDriver.h"
+#include "db/Query.h"
 
 #include <libpq-fe.h>
 
@@ -166,14 +167,26 @@ const char* libpqKeyword(const std::string& name) {
   if (sameName(name, "DATABASE NAME")) return "dbname";
   if (sameName(name, "USER NAME")) return "user";
   if (sameName(name, "PASSWORD")) return "password";
+  if (sameName(name, "CONNECT TIMEOUT")) return "connect_timeout";
   return nullptr;
+}
+
+// libpq's own keyword of that name (compared without case), or "".
+std::string libpqOwnKeyword(const std::string& name) {
+  std::string key;
+  PQconninfoOption* defaults = PQconndefaults();
+  for (auto* o = defaults; o && o->keyword; ++o)
+    if (sameName(name, o->keyword)) key = o->keyword;
+  PQconninfoFree(defaults);
+  return key;
 }
 
 class PgConnection : public Connection {
  public:
   explicit PgConnection(const ConnectParams& p) {
-    // Only names libpq knows go through; a later line replaces an earlier one.
-    std::vector<std::pair<std::string, std::string>> kv;
+    // Only names libpq knows go through; a later line replaces an earlier one, and the
+    // alias's lines replace the defaults.
+    std::vector<std::pair<std::string, std::string>> kv = PostgresDriver::defaultSettings();
     PQconninfoOption* defaults = PQconndefaults();
     auto known = [&](const std::string& n) {
       for (auto* o = defaults; o && o->keyword; ++o)
@@ -212,6 +225,8 @@ class PgConnection : public Connection {
     // Notices ("... does not exist, skipping") are not failures; keep them off stderr.
     PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
     PQsetClientEncoding(conn_, "UTF8");
+    // The session set-up: the encoding above and the three settings below.
+    statementCounter() += 4;
     ResultHandle res(PQexec(conn_,
                             "SET search_path TO nsu, public; SET DateStyle TO ISO, YMD; "
                             "SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL "
@@ -258,6 +273,21 @@ class PgConnection : public Connection {
 
 std::unique_ptr<Connection> PostgresDriver::connect(const ConnectParams& params) {
   return std::make_unique<PgConnection>(params);
+}
+
+std::vector<std::pair<std::string, std::string>> PostgresDriver::defaultSettings() {
+  // Idle: a probe after 10 s of silence, then every 5 s, given up after 4 unanswered ones
+  // (30 s). Sending: unacknowledged data for 40 s ends the connection.
+  return {{"connect_timeout", std::to_string(kDefaultConnectTimeout)},
+          {"keepalives", "1"},
+          {"keepalives_idle", "10"},
+          {"keepalives_interval", "5"},
+          {"keepalives_count", "4"},
+          {"tcp_user_timeout", "40000"}};
+}
+
+bool PostgresDriver::knowsSetting(const std::string& name) {
+  return libpqKeyword(name) != nullptr || !libpqOwnKeyword(name).empty();
 }
 
 }  // namespace vx::db

@@ -1,10 +1,19 @@
 #include "db/Query.h"
 
+#include <atomic>
+
 #include "db/DbError.h"
 #include "db/Session.h"
 #include "db/SqlText.h"
 
 namespace vx::db {
+
+std::atomic<uint64_t>& statementCounter() {
+  static std::atomic<uint64_t> count{0};
+  return count;
+}
+
+uint64_t statementsSent() { return statementCounter().load(); }
 
 DataSetBase::~DataSetBase() {
   if (attached_) attached_->detach(this);
@@ -91,6 +100,7 @@ void Query::open() {
   if (active_) return;
   const std::vector<Value> args = arguments();
   prepare();
+  ++statementCounter();
   result_ = statement_->execute(args);
   row_ = 0;
   active_ = true;
@@ -100,6 +110,7 @@ void Query::execSql() {
   close();
   const std::vector<Value> args = arguments();
   prepare();
+  ++statementCounter();
   statement_->execute(args);
 }
 
@@ -167,6 +178,7 @@ void StoredProc::execProc() {
   prepare();
   std::vector<Value> args;
   for (const auto& p : params_) args.push_back(p.value());
+  ++statementCounter();
   call_->execute(args);
   for (size_t i = 0; i < params_.size() && i < args.size(); ++i)
     if (params_[i].direction() == ParamDirection::InputOutput) params_[i].setValue(args[i]);

@@ -4,6 +4,8 @@
 // A query's text is a list of lines joined with line breaks. Its `:Name` parameters (outside
 // literals) are found in the text; set them by name before opening. A query is prepared
 // once and stays prepared until its text changes, it is destroyed, or its database closes.
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +15,11 @@
 #include "db/Value.h"
 
 namespace vx::db {
+
+// How many statements and procedure calls the queries, procedures and drivers of this process
+// have sent to a database engine so far (for measuring what an operation costs).
+uint64_t statementsSent();
+std::atomic<uint64_t>& statementCounter();
 
 class Session;
 

@@ -1,8 +1,11 @@
-// Fuzzes the command lines of vxsql and vxdb: the input, split at NUL bytes, is the argument
-// list. A bad command line must come back as a usage error, never as a crash or another
-// exception, and an accepted one must be whole.
+// Fuzzes the command lines of vxsql and vxdb, and the login's "/AS alias,user,password" list:
+// the input, split at NUL bytes, is the argument list. A bad command line must come back as a
+// usage error, never as a crash or another exception, and an accepted one must be whole. Every
+// argument is also split as an /AS list; its items, written back quoted, must split again into
+// the same items.
 #include "tools/vxdb/CommandLine.h"
 #include "tools/vxsql/CommandLine.h"
+#include "vxcomp/login/AutoStart.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -35,6 +38,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto o = vx::tools::vxdb::parse(args);
     if (o.command != "list" && o.alias.empty() && args.size() < 2) std::abort();
   } catch (const vx::tools::vxdb::UsageError&) {
+  }
+  for (const std::string& arg : args) {
+    const auto items = vx::login::splitCommaText(arg);
+    std::string quoted;
+    for (const std::string& item : items) {
+      if (!quoted.empty()) quoted += ',';
+      quoted += '"';
+      for (char c : item) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+      quoted += '"';
+    }
+    if (vx::login::splitCommaText(quoted) != items) std::abort();
   }
   return 0;
 }

@@ -386,4 +386,75 @@ void setFormatSettings(const TIvFormatSettings& settings) { globalSettings() = s
 TIvEuro euroSetting() { return g_euro; }
 void setEuroSetting(TIvEuro euro) { g_euro = euro; }
 
+namespace {
+
+// Day of the week, 0 for Sunday (Sakamoto's rule).
+int weekday(int y, int m, int d) {
+  static const int t[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  if (m < 3) y -= 1;
+  return (y + y / 4 - y / 100 + y / 400 + t[(m - 1) % 12] + d) % 7;
+}
+
+std::string twoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+
+}  // namespace
+
+std::string formatDateTime(const std::string& format, const TIvFormatSettings& settings, int year,
+                           int month, int day, int hour, int minute, int second) {
+  std::string out;
+  const bool twelveHour = format.find("AMPM") != std::string::npos;
+  std::size_t i = 0;
+  while (i < format.size()) {
+    const char c = format[i];
+    if (c == '\'') {
+      const auto end = format.find('\'', i + 1);
+      out += format.substr(i + 1, (end == std::string::npos ? format.size() : end) - i - 1);
+      i = end == std::string::npos ? format.size() : end + 1;
+      continue;
+    }
+    if (format.compare(i, 4, "AMPM") == 0) {
+      out += hour < 12 ? settings.TimeAMString : settings.TimePMString;
+      i += 4;
+      continue;
+    }
+    std::size_t run = 1;
+    while (i + run < format.size() && format[i + run] == c) ++run;
+    const int monthIndex = (month >= 1 && month <= 12) ? month - 1 : 0;
+    switch (c) {
+      case 'd':
+        if (run == 1) out += std::to_string(day);
+        else if (run == 2) out += twoDigits(day);
+        else if (run == 3) out += settings.ShortDayNames[std::size_t(weekday(year, month, day))];
+        else out += settings.LongDayNames[std::size_t(weekday(year, month, day))];
+        break;
+      case 'M':
+        if (run == 1) out += std::to_string(month);
+        else if (run == 2) out += twoDigits(month);
+        else if (run == 3) out += settings.ShortMonthNames[std::size_t(monthIndex)];
+        else out += settings.LongMonthNames[std::size_t(monthIndex)];
+        break;
+      case 'y':
+        out += run <= 2 ? twoDigits(year % 100) : std::to_string(year);
+        break;
+      case 'h':
+      case 'H': {
+        int h = hour;
+        if (twelveHour) h = h % 12 == 0 ? 12 : h % 12;
+        out += run == 1 ? std::to_string(h) : twoDigits(h);
+        break;
+      }
+      case 'm':
+        out += run == 1 ? std::to_string(minute) : twoDigits(minute);
+        break;
+      case 's':
+        out += run == 1 ? std::to_string(second) : twoDigits(second);
+        break;
+      default:
+        out.append(run, c);
+    }
+    i += run;
+  }
+  return out;
+}
+
 }  // namespace vx::i18n

@@ -92,6 +92,13 @@ TIvFormatSettings formatSettingsFor(const TIvLocale& locale, bool year2000, TIvE
 int threadLocale();
 void setThreadLocale(int localeId);
 
+// A date and time in a format of the pattern letters above: d dd (day), ddd dddd (day names),
+// M MM (month), MMM MMMM (month names), y yy (two-digit year), yyy and longer (four digits),
+// h hh H HH (hour), m mm (minute), s ss (second), AMPM; text in single quotes and every other
+// character as it stands.
+std::string formatDateTime(const std::string& format, const TIvFormatSettings& settings, int year,
+                           int month, int day, int hour, int minute, int second);
+
 // The program-wide settings and euro setting (user-interface thread only).
 const TIvFormatSettings& formatSettings();
 void setFormatSettings(const TIvFormatSettings& settings);

@@ -1,5 +1,7 @@
 #include "platform/ExceptionHandler.h"
 
+#include "platform/SilentAbort.h"
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -19,6 +21,8 @@ bool hasExceptionHandler() { return static_cast<bool>(installed()); }
 void setExceptionHandler(ExceptionHandler handler) { installed() = std::move(handler); }
 
 void handleException(const std::exception& error) {
+  // Already told to the user.
+  if (dynamic_cast<const SilentAbort*>(&error)) return;
   if (installed()) {
     // A handler that fails itself must not take the program down with it.
     try {

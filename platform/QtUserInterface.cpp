@@ -4,6 +4,7 @@
 #include "platform/HelpFiles.h"
 #include "platform/PlatformStrings.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -36,6 +37,7 @@ QMessageBox::StandardButtons qtButtons(MsgButtons buttons) {
     case MsgButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
     case MsgButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
     case MsgButtons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MsgButtons::OkHelp: return QMessageBox::Ok | QMessageBox::Help;
   }
   return QMessageBox::Ok;
 }
@@ -78,9 +80,26 @@ class HelpWindow : public QDialog {
 QtUserInterface::QtUserInterface() { res::registerPlatformStrings(); }
 
 MsgResult QtUserInterface::messageBox(QWidget* parent, const QString& text, MsgIcon icon,
-                                      MsgButtons buttons, const QString& caption) {
+                                      MsgButtons buttons, const QString& caption,
+                                      const MsgOptions& options) {
   QMessageBox box(qtIcon(icon), caption.isEmpty() ? QApplication::applicationDisplayName() : caption,
                   text, qtButtons(buttons), parent);
+  if (options.defaultButton) {
+    switch (*options.defaultButton) {
+      case MsgResult::Ok: box.setDefaultButton(QMessageBox::Ok); break;
+      case MsgResult::Cancel: box.setDefaultButton(QMessageBox::Cancel); break;
+      case MsgResult::Yes: box.setDefaultButton(QMessageBox::Yes); break;
+      case MsgResult::No: box.setDefaultButton(QMessageBox::No); break;
+    }
+  }
+  if (QAbstractButton* help = box.button(QMessageBox::Help)) {
+    // Help shows the topic and leaves the box open.
+    help->disconnect();
+    QObject::connect(help, &QAbstractButton::clicked, &box, [&] {
+      showHelp(&box, options.helpFile.isEmpty() ? help::applicationHelpFile() : options.helpFile,
+               options.helpContext);
+    });
+  }
   switch (box.exec()) {
     case QMessageBox::Yes: return MsgResult::Yes;
     case QMessageBox::No: return MsgResult::No;

@@ -9,7 +9,7 @@ class QtUserInterface : public UserInterface {
   // Registers the texts of its own checks and windows in the string table.
   QtUserInterface();
   MsgResult messageBox(QWidget* parent, const QString& text, MsgIcon icon, MsgButtons buttons,
-                       const QString& caption = QString()) override;
+                       const QString& caption = QString(), const MsgOptions& options = {}) override;
   std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request) override;
   void showHelp(QWidget* parent, const QString& helpFile, int context) override;
 };

@@ -28,6 +28,31 @@ QString loadResString(int id) {
   return text;
 }
 
+QString formatMessage(const QString& text, const QStringList& args) {
+  QString out;
+  qsizetype next = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] != '%' || i + 1 >= text.size()) {
+      out += text[i];
+      continue;
+    }
+    if (text[i + 1] == '%') {
+      out += '%';
+      ++i;
+      continue;
+    }
+    qsizetype j = i + 1;
+    while (j < text.size() && QString("-+ #0123456789.").contains(text[j])) ++j;
+    if (j < text.size() && QString("sdfu").contains(text[j]) && next < args.size()) {
+      out += args[next++];
+      i = j;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 void setTranslator(Translator t) { translator() = std::move(t); }
 
 }  // namespace vx::res

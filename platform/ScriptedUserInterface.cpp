@@ -25,7 +25,8 @@ void ScriptedUserInterface::clear() {
 }
 
 MsgResult ScriptedUserInterface::messageBox(QWidget*, const QString& text, MsgIcon icon,
-                                            MsgButtons buttons, const QString&) {
+                                            MsgButtons buttons, const QString& caption,
+                                            const MsgOptions& options) {
   bool scripted = !boxAnswers_.empty();
   MsgResult answer = MsgResult::Ok;
   if (scripted) {
@@ -34,7 +35,7 @@ MsgResult ScriptedUserInterface::messageBox(QWidget*, const QString& text, MsgIc
   } else if (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) {
     answer = MsgResult::Yes;
   }
-  boxes_.push_back({text, icon, buttons, answer, scripted});
+  boxes_.push_back({text, icon, buttons, answer, scripted, caption, options});
   return answer;
 }
 

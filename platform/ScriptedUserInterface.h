@@ -16,6 +16,8 @@ struct RecordedBox {
   MsgButtons buttons;
   MsgResult answer;
   bool scripted;
+  QString caption;
+  MsgOptions options;
 };
 
 struct RecordedHelp {
@@ -41,7 +43,7 @@ class ScriptedUserInterface : public UserInterface {
   void clear();
 
   MsgResult messageBox(QWidget* parent, const QString& text, MsgIcon icon, MsgButtons buttons,
-                       const QString& caption = QString()) override;
+                       const QString& caption = QString(), const MsgOptions& options = {}) override;
   std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request) override;
   void showHelp(QWidget* parent, const QString& helpFile, int context) override;
 

@@ -10,11 +10,12 @@ namespace {
 class HeadlessUserInterface : public UserInterface {
  public:
   MsgResult messageBox(QWidget*, const QString& text, MsgIcon, MsgButtons buttons,
-                       const QString& caption) override {
+                       const QString& caption, const MsgOptions&) override {
     const QString line = caption.isEmpty() ? text : caption + ": " + text;
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
     switch (buttons) {
-      case MsgButtons::Ok: return MsgResult::Ok;
+      case MsgButtons::Ok:
+      case MsgButtons::OkHelp: return MsgResult::Ok;
       case MsgButtons::YesNo: return MsgResult::No;
       case MsgButtons::OkCancel:
       case MsgButtons::YesNoCancel: return MsgResult::Cancel;

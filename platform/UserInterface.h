@@ -13,8 +13,15 @@ class QWidget;
 namespace vx {
 
 enum class MsgIcon { None, Information, Warning, Error, Confirmation };
-enum class MsgButtons { Ok, YesNo, OkCancel, YesNoCancel };
+enum class MsgButtons { Ok, YesNo, OkCancel, YesNoCancel, OkHelp };
 enum class MsgResult { Ok, Cancel, Yes, No };
+
+// What a box needs beyond its text and buttons.
+struct MsgOptions {
+  std::optional<MsgResult> defaultButton;  // none: the first button
+  int helpContext = 0;                     // the topic of the box's Help button
+  QString helpFile;                        // the help file of that topic ("" the program's)
+};
 
 // What a file-open dialog is asked to do; the flags are the rules the caller wants the
 // dialog to enforce before it accepts a name.
@@ -36,7 +43,8 @@ class UserInterface {
   // Shows a modal message box and returns the button chosen. Caption empty means the
   // application's display name.
   virtual MsgResult messageBox(QWidget* parent, const QString& text, MsgIcon icon,
-                               MsgButtons buttons, const QString& caption = QString()) = 0;
+                               MsgButtons buttons, const QString& caption = QString(),
+                               const MsgOptions& options = {}) = 0;
 
   // Shows the file-open dialog; nullopt when the user cancels.
   virtual std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request) = 0;

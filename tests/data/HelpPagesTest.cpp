@@ -10,12 +10,26 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+// Every topic the programs open: the help file they name and the context they ask for.
+struct Topic {
+  const char* helpFile;
+  int context;
+};
+constexpr Topic kTopics[] = {
+    {"sys_down.hlp", 1750},  // contents of the circulation program
+    {"sys_down.hlp", 1751},  // the circulation window
+    {"VX2.hlp", 9301},       // the login dialog
+};
+}  // namespace
+
 TEST(HelpPages, EveryLanguageHasEveryTopicAndNoBrokenLink) {
   const QString root = vx::help::defaultHelpRoot();
   for (const char* code : {"NOR", "SWE", "DAN", "ENG"}) {
-    for (int context : {1750, 1751}) {
-      const QString page = vx::help::topicPath(QString(code) + "/sys_down.hlp", context, root);
-      ASSERT_FALSE(page.isEmpty()) << code << " " << context;
+    for (const Topic& topic : kTopics) {
+      const QString helpFile = QString(code) + "/" + topic.helpFile;
+      const QString page = vx::help::topicPath(helpFile, topic.context, root);
+      ASSERT_FALSE(page.isEmpty()) << helpFile.toStdString() << " " << topic.context;
       QFile file(page);
       ASSERT_TRUE(file.open(QIODevice::ReadOnly));
       const QString html = QString::fromUtf8(file.readAll());

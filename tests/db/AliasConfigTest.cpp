@@ -76,6 +76,14 @@ TEST(AliasFile, DriverProblemsNameTheAlias) {
             file + ":4: alias \"nor\" names no DRIVER (SQLITE or POSTGRES)");
   EXPECT_EQ(errorOf("[demo]\nDRIVER=SQLITE\n"),
             file + ":1: alias \"demo\" names no database file (PATH)");
+  // A setting the server's driver does not know is reported, not dropped; its own names and
+  // libpq's keywords pass, in any case.
+  EXPECT_EQ(errorOf("[swe]\nDRIVER=POSTGRES\nCONNECT TIMOUT=5\n"),
+            file + ":1: alias \"swe\" has the setting \"CONNECT TIMOUT\", which a POSTGRES alias "
+                   "does not know (SERVER NAME, PORT, DATABASE NAME, CONNECT TIMEOUT or a libpq keyword)");
+  EXPECT_EQ(errorOf("[swe]\nDRIVER=POSTGRES\nSERVER NAME=db\nconnect timeout=5\nSSLMODE=require\n"
+                    "keepalives_idle=20\n"),
+            "(no error)");
 }
 
 TEST(AliasFile, SessionReadsTheFileNamedByTheEnvironment) {

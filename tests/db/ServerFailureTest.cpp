@@ -2,6 +2,7 @@
 // engine's own message reaches the caller, and the connection can be opened again.
 #include "db/Database.h"
 #include "db/DbError.h"
+#include "db/PostgresDriver.h"
 #include "db/Query.h"
 #include "db/Session.h"
 #include "tests/support/PgTestServer.h"
@@ -12,6 +13,11 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace vx::db;
 
@@ -108,4 +114,44 @@ TEST(PostgresFailure, AServerThatGoesAwayMidCallIsReportedAndReconnectable) {
   db.open();
   slow.open();
   EXPECT_EQ(slow.fieldByName("X").asString(), "x");
+}
+
+// A server that accepts the connection and then says nothing must not freeze the desk: the
+// connect gives up after the alias's timeout with libpq's message. Without one in the alias,
+// the driver's default applies, and it is at most 15 seconds.
+TEST(PostgresFailure, ASilentServerTimesOut) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);  // the kernel completes the handshake; nobody answers
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string port = std::to_string(ntohs(address.sin_port));
+
+  AliasSpec alias{"silent", DriverKind::Postgres,
+                  {{"SERVER NAME", "127.0.0.1"}, {"PORT", port}, {"DATABASE NAME", "x"},
+                   {"CONNECT TIMEOUT", "2"}}};
+  Session session("Test", {alias});
+  Database db(session);
+  db.databaseName = "VXDB";
+  db.aliasName = "silent";
+  db.params = {"USER NAME=nobody", "PASSWORD=x"};
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    db.open();
+    ADD_FAILURE() << "connected to a server that never answered";
+  } catch (const DbError& e) {
+    EXPECT_NE(std::string(e.what()).find("timeout"), std::string::npos) << e.what();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  ::close(listener);
+
+  int defaultTimeout = 0;
+  for (const auto& [key, value] : PostgresDriver::defaultSettings())
+    if (key == "connect_timeout") defaultTimeout = std::stoi(value);
+  EXPECT_GT(defaultTimeout, 0);
+  EXPECT_LE(defaultTimeout, 15);
 }

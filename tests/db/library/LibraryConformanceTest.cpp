@@ -20,15 +20,15 @@
 #include "tests/support/ErrorCapture.h"
 #include "tests/support/PgTestDatabase.h"
 #include "tests/support/PgTestServer.h"
+#include "tests/support/TestLibrary.h"
 #include "tests/support/TempDir.h"
 
 using namespace vx::db;
 
 namespace {
 
-enum class Engine { Sqlite, Postgres };
-
-std::string engineName(Engine e) { return e == Engine::Sqlite ? "Sqlite" : "Postgres"; }
+using vxtest::Engine;
+using vxtest::engineName;
 
 template <typename F>
 std::string errorOf(F&& f) {
@@ -37,76 +37,7 @@ std::string errorOf(F&& f) {
 
 constexpr const char* kWrongPassword = "password authentication failed for user \"vxdesk\"";
 
-// A fresh library database with the demo data, made by its creator (on PostgreSQL the
-// superuser of the test server), and the desk's login to it.
-class Library {
- public:
-  explicit Library(Engine engine, bool demo = true) : engine_(engine) {
-    AliasSpec alias{"library", DriverKind::Sqlite, {}};
-    if (engine == Engine::Postgres) {
-      const vxtest::PgTestServer server = vxtest::pgTestServer();
-      creatorUser_ = server.user;
-      pgDatabase_ = std::make_unique<vxtest::PgTestDatabase>(server, "vx_library_test");
-      alias = pgDatabase_->alias("library");
-    } else {
-      library::installSqliteProcedures();
-      creatorUser_ = "creator";
-      alias.settings = {{"PATH", dir_.file("library.vxdb")}, {"CREATE", "1"}};
-    }
-    session_ = std::make_unique<Session>("Test", std::vector<AliasSpec>{alias});
-    creator_ = login(creatorUser_, "", "VXSetup");
-    library::createLibraryDatabase(*creator_, demo);
-  }
-  ~Library() {
-    creator_.reset();
-    session_.reset();
-  }
-
-  Session& session() { return *session_; }
-  Engine engine() const { return engine_; }
-
-  // Opens a database object on the library; raises the engine's error.
-  std::unique_ptr<Database> login(const std::string& user, const std::string& password,
-                                  const std::string& databaseName = "VXDB") {
-    auto db = std::make_unique<Database>(*session_);
-    db->databaseName = databaseName;
-    db->aliasName = "library";
-    db->params = {"USER NAME=" + user, "PASSWORD=" + password};
-    db->open();
-    return db;
-  }
-
-  // Runs a script as the library's creator (arranging data the demo does not have).
-  void arrange(const std::string& sql) { creator_->executeScript(sql); }
-
-  // The rows of the tables that lending and returning change, as text.
-  std::string circulationState() {
-    std::string s;
-    for (const char* table : {"Loan", "Loan_History", "Reservation", "Booking", "Copy"}) {
-      const ResultSet r = creator_->connection().run(std::string("SELECT * FROM NSU.") + table +
-                                                     " ORDER BY 1");
-      s += table;
-      s += ":\n";
-      for (const auto& row : r.rows) {
-        for (const auto& v : row) s += (v.isNull() ? std::string("NULL") : v.asString()) + "|";
-        s += "\n";
-      }
-    }
-    return s;
-  }
-
-  int64_t count(const std::string& sql, const std::vector<Value>& args = {}) {
-    return creator_->connection().run(sql, args).rows.at(0).at(0).asInteger();
-  }
-
- private:
-  Engine engine_;
-  vxtest::TempDir dir_;
-  std::string creatorUser_;
-  std::unique_ptr<vxtest::PgTestDatabase> pgDatabase_;  // outlives the session on it
-  std::unique_ptr<Session> session_;
-  std::unique_ptr<Database> creator_;
-};
+using Library = vxtest::TestLibrary;
 
 // The desk: logged in as vxdesk, with the import's loan procedure and return query.
 class Desk {
