@@ -314,7 +314,60 @@ TEST_P(Login, TheEnginesLoginEventFillsTheCredentialsOrRefuses) {
   }
 }
 
+TEST_P(Login, StartsWithTheDocumentedValuesAndForcesAUnit) {
+  TVXLogin fresh(library_->session());
+  EXPECT_FALSE(fresh.Connected());
+  EXPECT_TRUE(fresh.LoginPrompt());
+  EXPECT_FALSE(fresh.LoginPromptAlways());
+  EXPECT_EQ(fresh.DatabaseVersion, 0.0f);
+  EXPECT_FALSE(fresh.OnAccessControl);
+  EXPECT_EQ(fresh.LanguageCode, "ENG");
+  EXPECT_TRUE(fresh.AllowLanguageSelection);
+  EXPECT_TRUE(fresh.ShowWaitForm);
+  EXPECT_TRUE(fresh.ReadCmdParams);
+  EXPECT_FALSE(fresh.SkipRegistry);
+  EXPECT_EQ(fresh.LanguageDictionary, nullptr);
+  EXPECT_FALSE(fresh.NoLanguageSave());
+  fresh.AllowLanguageSelection = false;
+  try {
+    fresh.setConnected(true);
+    ADD_FAILURE() << "logged on without a database name";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "DatabaseName is missing");
+  }
+
+  windows_.answerLogin("vxdesk", "vxdesk-demo", 1, "library");
+  login_->setConnected(true);
+  ASSERT_TRUE(login_->Connected());
+  EXPECT_TRUE(login_->ForceUnitID(3));
+  EXPECT_EQ(login_->UnitName(), "Reference Department");
+  EXPECT_FALSE(login_->ForceUnitID(777));
+  EXPECT_EQ(login_->UnitId(), 777);
+}
+
 }  // namespace
+
+TEST(LoginAliases, AMalformedAliasFileIsReportedByTheLogin) {
+  vxtest::TempDir dir;
+  std::filesystem::create_directories(dir.file("run"));
+  vxtest::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.file("run"));
+  vxtest::writeAll(dir.file("aliases.ini"), "[demo]\nDRIVER=SQLITE\nPATH=x\nnot a setting\n");
+  vxtest::ScopedEnv aliases("VELLUMDEX_ALIASES", dir.file("aliases.ini"));
+  vx::db::Session session("Aliases");
+  ScriptedLoginUi windows;
+  TVXLogin login(session);
+  login.databaseName = "VXDB";
+  login.AllowLanguageSelection = false;
+  login.setLoginPromptAlways(true);
+  try {
+    login.setConnected(true);
+    ADD_FAILURE() << "a malformed alias file went unnoticed";
+  } catch (const std::exception& e) {
+    EXPECT_EQ(std::string(e.what()),
+              dir.file("aliases.ini") + ":4: expected NAME=value or [alias], found \"not a setting\"");
+  }
+  EXPECT_FALSE(login.Connected());
+}
 
 TEST(LoginCommandLine, SplitsLikeTheSuitesCommaLists) {
   struct Case {
