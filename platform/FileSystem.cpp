@@ -88,6 +88,33 @@ bool failWith(std::string* error, const char* what, const std::string& path) {
 
 }  // namespace
 
+bool copyToNewFile(const std::string& from, const std::string& to, mode_t mode, std::string* error) {
+  FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in.valid()) return failWith(error, "Cannot read", from);
+  FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+  if (!out.valid()) return failWith(error, "Cannot create", to);
+  std::string chunk(1 << 16, '\0');
+  bool ok = ::fchmod(out.get(), mode) == 0;
+  while (ok) {
+    const ssize_t n = ::read(in.get(), chunk.data(), chunk.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    ok = writeAll(out.get(), chunk.substr(0, static_cast<std::size_t>(n)));
+  }
+  if (ok) ok = ::fsync(out.get()) == 0 && out.close();
+  if (!ok) {
+    const int err = errno;
+    ::unlink(to.c_str());
+    errno = err;
+    return failWith(error, "Cannot write", to);
+  }
+  syncFolderOf(to);
+  return true;
+}
+
 bool replaceFile(const std::string& path, const std::string& bytes, mode_t mode, std::string* error) {
   std::string tmp = path + ".tmp-XXXXXX";
   FileDescriptor fd(::mkostemp(tmp.data(), O_CLOEXEC));

@@ -37,6 +37,11 @@ enum class ReadResult { Ok, Missing, Failed };
 // with errno left as the failing call set it.
 ReadResult readFile(const std::string& path, std::string& out);
 
+// Copies the file `from` to a new file `to` (which must not exist) with exactly `mode`, and
+// syncs it. On failure `to` is removed and `error` (when given) says why.
+bool copyToNewFile(const std::string& from, const std::string& to, mode_t mode,
+                   std::string* error = nullptr);
+
 // Writes all of `bytes` to `fd`, going on after a short write or an interruption. False on an
 // error, with errno set.
 bool writeAll(int fd, const std::string& bytes);

@@ -1,0 +1,79 @@
+#pragma once
+// The import run: posts every record of a workfile as a loan (LoanPosting), writes the details
+// log, the rejected lines and the report, and leaves in the workfile's place a file that holds
+// only the lines that were not accepted, the workfile as it was kept beside the outputs as
+// ".old". The output files and the ".old" copy lie in the current working directory, each
+// under a name no earlier run used (Rename_if_exists).
+//
+// No widget in it: the run reports to an observer (the import dialog, or vximport on a
+// terminal) and asks it whether to cancel after each line.
+//
+// What a librarian relies on, kept at every step:
+//   - every record of the workfile as it stood when the run began ends up either accepted in
+//     the database and logged as accepted, or in the workfile afterwards — never only in the
+//     ".old" copy, never twice in the workfile;
+//   - the workfile's path always holds a complete workfile, the old one or the new one (it is
+//     replaced by one rename, never removed first), also when the program is killed;
+//   - a failure to replace it is reported, never shown as a finished import.
+// The records are read by the count's own rule (blank lines are no records), and records
+// another desk appended after the count stay in the workfile.
+#include "db/Session.h"
+#include "import/LoanPosting.h"
+
+#include <string>
+
+namespace vx::import {
+
+class ImportObserver {
+ public:
+  virtual ~ImportObserver() = default;
+  // The number of records, before the files are opened.
+  virtual void started(int total) { (void)total; }
+  // After each line: its 1-based index, the lines accepted so far, the total, and the percent
+  // (index * 100 / total, rounded down).
+  virtual void lineDone(int index, int accepted, int total, int percent) {
+    (void)index, (void)accepted, (void)total, (void)percent;
+  }
+  // Lets pending window messages run (a terminal has none).
+  virtual void pump() {}
+  // Asked after each line; true stops the run after that line.
+  virtual bool cancelRequested() { return false; }
+};
+
+struct ImportOutcome {
+  enum class Status {
+    NothingToImport,  // no path, or no record could be counted: nothing was touched
+    NotOpened,        // the workfile or an output file could not be opened: nothing posted
+    NotReplaced,      // lines were posted, but the workfile could not be replaced (message)
+    ReportFailed,     // the workfile was replaced, but the report or log could not be written
+    Finished,
+  };
+  Status status = Status::NothingToImport;
+  int total = 0;
+  int processed = 0;
+  int accepted = 0;
+  int alreadyOnLoan = 0;
+  bool cancelled = false;
+  std::string logFile, errFile, reportFile, oldFile;  // as created, in the working directory
+  std::string message;                                // why, for every status but Finished
+};
+
+class ImportRun {
+ public:
+  explicit ImportRun(vx::db::Session& session, const std::string& databaseName = "VXDB");
+
+  ImportOutcome ImportToVXDBFromFile(const std::string& workfilePath, int unitId,
+                                     ImportObserver& observer);
+
+  // The name itself when no file of that name exists, else the first free "base_k.ext".
+  static std::string Rename_if_exists(const std::string& name);
+  // Replaces the text from the last period of a file name on, or appends the extension.
+  static std::string changeExtension(const std::string& fileName, const std::string& extension);
+
+  LoanPosting& posting() { return posting_; }
+
+ private:
+  LoanPosting posting_;
+};
+
+}  // namespace vx::import

@@ -1,0 +1,118 @@
+#include "import/ImportStrings.h"
+
+#include <map>
+
+namespace vx::import {
+
+namespace {
+
+// The loan codes with a reason text, and the notes, by string id.
+const std::map<int, const char*>& loanReasons() {
+  static const std::map<int, const char*> reasons = {
+      {1, "Unknown item barcode!"},
+      {2, "Copy is SCRAPPED!"},
+      {3, "Copy.Permit_Loan = False!"},
+      {4, "On loan, return first"},
+      {5, "Reserved for:"},
+      {6, "MARC record is SCRAPPED"},
+      {7, "No applicable Loan terms were found"},
+      {8, "Terms do not allow loan"},
+      {9, "Max no. of loans is reached"},
+      {10, "Already on loan to this borrower"},
+      {11, "Copy is recorded as lost!"},
+      {12, "Unknown borrower barcode!"},
+      {13, "Item is booked."},
+      {666, "Unknown database error"},
+  };
+  return reasons;
+}
+
+enum NoteId : int {
+  sNoteBooking = 3080,  // "Reduced loan period, booking exists!"
+  sNoteNextReserved,    // "Next reserved also available!"
+  sNoteIll,             // "Reduced loan period, ILL loan!"
+  sNoteIllLoan,         // "This is an ILL Loan"
+};
+
+}  // namespace
+
+void registerStrings() {
+  using res::registerString;
+  registerString(sCouldNotImport, "Could not import. Another process keeps the file open.");
+  registerString(sSeparator, "-----------------------------------");
+  registerString(sReportHeading, "               REPORT              ");
+  registerString(sCancelledByUser, "The import was cancelled by the user.");
+  registerString(sCompleted, "Completed ");
+  registerString(sOf, " of ");
+  registerString(sItems, " items");
+  registerString(sProcessed, "Processed ");
+  registerString(sRejected, "Rejected ");
+  registerString(sAccepted, "Accepted ");
+  registerString(sAlreadyOnLoan, "Already on loan ");
+  registerString(sStart, "Start : ");
+  registerString(sFinished, "Finished : ");
+  registerString(sAllAcceptedRemoved, "All accepted records removed from the import file.");
+  registerString(sPleaseTryAgain, "Please try to import after examining the log.");
+  registerString(sBorrowerBarcode, "Borrower barcode=");
+  registerString(sItemBarcode, ", Item barcode=");
+  registerString(sReturnForCurrent, "Attempts to return the book and let current Borrower get it.");
+  registerString(sReturnForReloan, "Attempts to return the book and let the Borrower reloan it.");
+  registerString(sIssueLoanOk, "Issue loan OK");
+  registerString(sErrorArrow, "--->>");
+  registerString(sError, "Error: ");
+  registerString(sLoanNotPossible, "Loan is not possible!");
+  registerString(sReturnLoanOk, "Return loan OK");
+  registerString(sItemNotOnLoan, "Item is not recorded as on loan");
+  registerString(sReportTooLarge,
+                 "The result file is too large to view here. Please open it with another editor.");
+  registerString(sNotReplaced, "The workfile could not be replaced: ");
+  for (const auto& [code, reason] : loanReasons()) registerString(sLoanCodeBase + code, reason);
+  registerString(sNoteBooking, "Reduced loan period, booking exists!");
+  registerString(sNoteNextReserved, "Next reserved also available!");
+  registerString(sNoteIll, "Reduced loan period, ILL loan!");
+  registerString(sNoteIllLoan, "This is an ILL Loan");
+}
+
+std::string text(int id) { return res::loadResString(id).toStdString(); }
+
+std::string loanReason(int code) {
+  return loanReasons().count(code) ? text(sLoanCodeBase + code) : std::string();
+}
+
+std::vector<std::string> loanNotes(int code) {
+  switch (code) {
+    case 14: return {text(sNoteBooking)};
+    case 17: return {text(sNoteNextReserved)};
+    case 18: return {text(sNoteIll)};
+    case 180: return {text(sNoteIllLoan)};
+    case 1417: return {text(sNoteBooking), text(sNoteNextReserved)};
+    default: return {};
+  }
+}
+
+std::string returnText(int code) {
+  switch (code) {
+    case 0: return text(sReturnLoanOk);
+    case 1:
+    case 2:
+    case 4:
+    case 7:
+    case 666: return loanReason(code == 4 ? 11 : code);  // 4: "Copy is recorded as lost!"
+    case 3: return text(sItemNotOnLoan);
+    default: return std::string();
+  }
+}
+
+bool isAcceptingLoanCode(int code) {
+  switch (code) {
+    case 0:
+    case 14:
+    case 17:
+    case 18:
+    case 180:
+    case 1417: return true;
+    default: return false;
+  }
+}
+
+}  // namespace vx::import

@@ -1,0 +1,55 @@
+#pragma once
+// The texts of the import: its messages, the details log and the report, by string table id,
+// so that the dictionary translates them.
+#include "platform/ResourceStrings.h"
+
+#include <string>
+#include <vector>
+
+namespace vx::import {
+
+enum StringId : int {
+  sCouldNotImport = 3000,   // "Could not import. Another process keeps the file open."
+  sSeparator,               // 35 hyphens
+  sReportHeading,           // "               REPORT              "
+  sCancelledByUser,         // "The import was cancelled by the user."
+  sCompleted,               // "Completed "
+  sOf,                      // " of "
+  sItems,                   // " items"
+  sProcessed,               // "Processed "
+  sRejected,                // "Rejected "
+  sAccepted,                // "Accepted "
+  sAlreadyOnLoan,           // "Already on loan "
+  sStart,                   // "Start : "
+  sFinished,                // "Finished : "
+  sAllAcceptedRemoved,      // "All accepted records removed from the import file."
+  sPleaseTryAgain,          // "Please try to import after examining the log."
+  sBorrowerBarcode,         // "Borrower barcode="
+  sItemBarcode,             // ", Item barcode="
+  sReturnForCurrent,        // "Attempts to return the book and let current Borrower get it."
+  sReturnForReloan,         // "Attempts to return the book and let the Borrower reloan it."
+  sIssueLoanOk,             // "Issue loan OK"
+  sErrorArrow,              // "--->>"
+  sError,                   // "Error: "
+  sLoanNotPossible,         // "Loan is not possible!"
+  sReturnLoanOk,            // "Return loan OK"
+  sItemNotOnLoan,           // "Item is not recorded as on loan"
+  sReportTooLarge,          // "The result file is too large to view here. Please open it with another editor."
+  sNotReplaced,             // "The workfile could not be replaced: "
+  sLoanCodeBase = 3100,     // 3100 + code: the loan codes' texts and notes (see ImportStrings.cpp)
+};
+
+void registerStrings();
+
+// The translated text of an id, as UTF-8.
+std::string text(int id);
+
+// The reason text of a loan code ("" for a code without one), and the notes of an accepting
+// code, in order.
+std::string loanReason(int code);
+std::vector<std::string> loanNotes(int code);
+// The text of a return code ("" for a code outside the table).
+std::string returnText(int code);
+bool isAcceptingLoanCode(int code);
+
+}  // namespace vx::import

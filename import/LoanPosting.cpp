@@ -1,0 +1,105 @@
+#include "import/LoanPosting.h"
+
+#include "import/ImportStrings.h"
+
+namespace vx::import {
+
+using vx::db::DataType;
+using vx::db::ParamDirection;
+
+LoanPosting::LoanPosting(vx::db::Session& session, const std::string& databaseName)
+    : spLoan_(session), qryReturn_(session) {
+  registerStrings();
+  spLoan_.databaseName = databaseName;
+  spLoan_.setProcName("IssueLoanAllBarcodes");
+  spLoan_.addParam("ServiceAtUnitId", DataType::Integer);
+  spLoan_.addParam("LoanerBarCode", DataType::String);
+  spLoan_.addParam("ItemBarCode", DataType::String);
+  spLoan_.addParam("DueTime", DataType::DateTime, ParamDirection::InputOutput);
+  spLoan_.addParam("ServiceTime", DataType::DateTime, ParamDirection::InputOutput);
+  spLoan_.addParam("ServiceIdReserved", DataType::Integer, ParamDirection::InputOutput);
+  spLoan_.addParam("DocumentGroupId", DataType::Integer, ParamDirection::InputOutput);
+  spLoan_.addParam("ExId", DataType::Integer, ParamDirection::InputOutput);
+  spLoan_.addParam("ErrorCode", DataType::Integer, ParamDirection::InputOutput);
+  qryReturn_.databaseName = databaseName;
+  qryReturn_.setSql("call ReturnLoanBasic (:ServiceAtUnitId, :ItemBarCode )");
+}
+
+bool LoanPosting::LoanItem(int unitId, const std::string& borrower, const std::string& item, int& code) {
+  spLoan_.paramByName("ServiceAtUnitId").setInteger(unitId);
+  spLoan_.paramByName("LoanerBarCode").setString(borrower);
+  spLoan_.paramByName("ItemBarCode").setString(item);
+  spLoan_.paramByName("ErrorCode").setInteger(0);
+  if (!spLoan_.prepared()) spLoan_.prepare();
+  spLoan_.execProc();
+  code = static_cast<int>(spLoan_.paramByName("ErrorCode").asInteger());
+  return true;
+}
+
+bool LoanPosting::ReturnItem(int unitId, const std::string& item, int& code, OutputFile& log,
+                             std::string& returnText) {
+  bool completed = true;
+  try {
+    qryReturn_.paramByName("ServiceAtUnitId").setInteger(unitId);
+    qryReturn_.paramByName("ItemBarCode").setString(item);
+    if (qryReturn_.active()) qryReturn_.close();
+    if (!qryReturn_.prepared()) qryReturn_.prepare();
+    qryReturn_.open();
+    const int returned = static_cast<int>(qryReturn_.fieldByName("ErrorCode").asInteger());
+    qryReturn_.close();
+    code = returned;
+    returnText = vx::import::returnText(code);
+    if (code == 0) ++AlreadyOnLoanCount;
+  } catch (const std::exception& e) {
+    returnText = e.what();
+    completed = false;
+  }
+  log.writeLine(returnText);
+  return completed;
+}
+
+bool LoanPosting::insertdata(int unitId, const std::string& borrower, const std::string& item,
+                             std::string& resultText, OutputFile& log) {
+  try {
+    log.writeLine(" ");
+    log.writeLine(text(sSeparator));
+    log.writeLine(text(sBorrowerBarcode) + borrower + text(sItemBarcode) + item);
+    const std::string rejected = text(sErrorArrow) + text(sError) + text(sLoanNotPossible) + "\r\n";
+    bool accepted = false;
+    try {
+      int code = 0;
+      LoanItem(unitId, borrower, item, code);
+      bool returnFailed = false;
+      std::string reason;
+      // Returns the item and lends it once more; a return that does not give 0 ends the line.
+      const auto returnAndLendAgain = [&](int attemptLine) {
+        log.writeLine(text(attemptLine));
+        std::string returned;
+        if (!ReturnItem(unitId, item, code, log, returned) || code != 0) {
+          returnFailed = true;
+          reason = returned;
+          return;
+        }
+        LoanItem(unitId, borrower, item, code);
+      };
+      if (code == 4) returnAndLendAgain(sReturnForCurrent);
+      if (!returnFailed && code == 10) returnAndLendAgain(sReturnForReloan);
+      accepted = !returnFailed && isAcceptingLoanCode(code);
+      if (accepted) {
+        resultText = text(sIssueLoanOk);
+        for (const std::string& note : loanNotes(code)) resultText += "\r\n" + note;
+      } else {
+        resultText = rejected + (returnFailed ? reason : loanReason(code));
+      }
+    } catch (const std::exception& e) {
+      resultText = rejected + e.what();
+      accepted = false;
+    }
+    log.writeLine(resultText);
+    return accepted;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace vx::import

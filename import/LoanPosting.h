@@ -1,0 +1,42 @@
+#pragma once
+// Posting one workfile line as a loan: the library database's loan procedure, and for an item
+// still on loan (to another borrower, code 4, or to this one, code 10) its return and one more
+// loan. Decides whether the line is accepted and writes the line's block to the details log.
+//
+// The procedure (spLoan) and the return (qryReturn) are prepared on first use and reused for
+// every line; each call stands alone (no transaction is opened here).
+//
+// Where a return does not give 0 the line is rejected with the return's own text as the reason
+// (its error message when it failed), and no return code, whatever its number, makes a line
+// accepted: only the code of a loan does.
+#include "db/Query.h"
+#include "db/Session.h"
+#include "import/OutputFile.h"
+
+#include <string>
+
+namespace vx::import {
+
+class LoanPosting {
+ public:
+  explicit LoanPosting(vx::db::Session& session, const std::string& databaseName = "VXDB");
+
+  // Posts one line (barcodes as UTF-8) and writes its block to `log`. True when accepted.
+  bool insertdata(int unitId, const std::string& borrower, const std::string& item,
+                  std::string& resultText, OutputFile& log);
+  // One call of the loan procedure; engine errors reach the caller.
+  bool LoanItem(int unitId, const std::string& borrower, const std::string& item, int& code);
+  // One return; writes its text (or the error's message) as one line to `log`. True when the
+  // call completed, whatever its code; `code` keeps its value when the call failed.
+  bool ReturnItem(int unitId, const std::string& item, int& code, OutputFile& log,
+                  std::string& text);
+
+  int AlreadyOnLoanCount = 0;
+  vx::db::StoredProc& spLoan() { return spLoan_; }
+
+ private:
+  vx::db::StoredProc spLoan_;
+  vx::db::Query qryReturn_;
+};
+
+}  // namespace vx::import

@@ -1,0 +1,197 @@
+// The import run on the demo library: the files it leaves, the report, the posting of each
+// line with its returns, cancelling, and the rule that no record is ever lost.
+#include "import/ImportRun.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TestLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+using namespace vx::import;
+using vxtest::Engine;
+using vxtest::readAll;
+using vxtest::writeAll;
+
+namespace {
+
+// Runs the test in a working directory of its own, as the run writes its files there.
+class ScopedWorkingDirectory {
+ public:
+  explicit ScopedWorkingDirectory(const std::string& dir) : old_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~ScopedWorkingDirectory() { std::filesystem::current_path(old_); }
+
+ private:
+  std::filesystem::path old_;
+};
+
+// Counts what the run reports and cancels at a chosen line.
+struct Recorder : ImportObserver {
+  int cancelAt = 0;
+  int started_ = 0;
+  std::vector<int> percents;
+  int lastIndex = 0;
+  void started(int total) override { started_ = total; }
+  void lineDone(int index, int, int, int percent) override {
+    lastIndex = index;
+    percents.push_back(percent);
+  }
+  bool cancelRequested() override { return cancelAt != 0 && lastIndex >= cancelAt; }
+};
+
+class ImportRunTest : public ::testing::TestWithParam<Engine> {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(dir_.file("out"));
+    library_ = std::make_unique<vxtest::TestLibrary>(GetParam());
+    db_ = library_->login("vxdesk", "vxdesk-demo");
+    run_ = std::make_unique<ImportRun>(library_->session());
+  }
+  void TearDown() override {
+    run_.reset();
+    db_.reset();
+    library_.reset();
+  }
+  std::string workfile(const std::string& bytes) {
+    writeAll(dir_.file("work.csv"), bytes);
+    return dir_.file("work.csv");
+  }
+  ImportOutcome import(const std::string& path, Recorder& recorder, int unit = 1) {
+    ScopedWorkingDirectory cwd(dir_.file("out"));
+    return run_->ImportToVXDBFromFile(path, unit, recorder);
+  }
+  std::string out(const std::string& name) { return readAll(dir_.file("out/" + name)); }
+  int64_t loansOf(const std::string& item) {
+    return library_->count(
+        "SELECT COUNT(*) FROM NSU.Loan l JOIN NSU.Copy c ON c.Copy_Id = l.Copy_Id WHERE c.Barcode = '" + item + "'");
+  }
+
+  vxtest::TempDir dir_;
+  std::unique_ptr<vxtest::TestLibrary> library_;
+  std::unique_ptr<vx::db::Database> db_;
+  std::unique_ptr<ImportRun> run_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, ImportRunTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
+                         [](const auto& p) { return vxtest::engineName(p.param); });
+
+TEST_P(ImportRunTest, AcceptedLinesLeaveTheWorkfileAndRejectedOnesStayUnchanged) {
+  // Accepted, rejected (scrapped), on loan to another (returned, then lent), the 1417 notes,
+  // a third field, a blank line inside, and an item barcode in the workfile's code page.
+  const std::string path = workfile("1001,2001\r\n1001,2002,x\r\n\r\n1001,2004\r\n1003,2009\r\n1001,2\xF8\r\n");
+  Recorder recorder;
+  const ImportOutcome r = import(path, recorder);
+  ASSERT_EQ(r.status, ImportOutcome::Status::Finished) << r.message;
+  EXPECT_EQ(r.total, 5);
+  EXPECT_EQ(r.processed, 5);
+  EXPECT_EQ(r.accepted, 3);
+  EXPECT_EQ(r.alreadyOnLoan, 1);
+  EXPECT_EQ(recorder.percents, (std::vector<int>{20, 40, 60, 80, 100}));
+  EXPECT_EQ(readAll(path), "1001,2002,x\r\n1001,2\xF8\r\n");  // the rejected lines, byte for byte
+  EXPECT_EQ(out("work.old"), "1001,2001\r\n1001,2002,x\r\n\r\n1001,2004\r\n1003,2009\r\n1001,2\xF8\r\n");
+  EXPECT_EQ(loansOf("2004"), 1);
+
+  const std::string log = out("work.log");
+  EXPECT_NE(log.find(" \r\n-----------------------------------\r\nBorrower barcode=1001, Item barcode=2001\r\n"
+                     "Issue loan OK\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("Borrower barcode=1001, Item barcode=2002\r\n--->>Error: Loan is not possible!\r\n"
+                     "Copy is SCRAPPED!\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("Attempts to return the book and let current Borrower get it.\r\nReturn loan OK\r\n"
+                     "Issue loan OK\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("Issue loan OK\r\nReduced loan period, booking exists!\r\nNext reserved also available!\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("Item barcode=2\xF8\r\n--->>Error: Loan is not possible!\r\nUnknown item barcode!"),
+            std::string::npos);
+
+  const std::string report = out("work.rpt");
+  EXPECT_EQ(report.substr(0, report.find("Start : ")),
+            " \r\n-----------------------------------\r\n               REPORT              \r\n"
+            "-----------------------------------\r\n \r\nProcessed 5 items\r\nRejected 2 items\r\n"
+            "Accepted 3 items\r\nAlready on loan 1 items\r\n \r\n");
+  EXPECT_EQ(report.find("All accepted records"), std::string::npos);
+
+  // Again on the shortened workfile: new names beside the first run's files.
+  Recorder again;
+  const ImportOutcome second = import(path, again);
+  EXPECT_EQ(second.status, ImportOutcome::Status::Finished);
+  EXPECT_EQ(second.logFile, "work_1.log");
+  EXPECT_EQ(second.oldFile, "work_1.old");
+  EXPECT_EQ(readAll(path), "1001,2002,x\r\n1001,2\xF8\r\n");
+}
+
+TEST_P(ImportRunTest, CancelKeepsTheRestAndLinesAppendedAfterTheCountStay) {
+  std::string bytes;
+  for (int i = 0; i < 6; ++i) bytes += "1999,2001\r\n";  // unknown borrower: rejected
+  const std::string path = workfile("1001,2001\r\n1001,2012\r\n" + bytes);
+  Recorder recorder;
+  recorder.cancelAt = 2;
+  const ImportOutcome r = import(path, recorder);
+  ASSERT_EQ(r.status, ImportOutcome::Status::Finished) << r.message;
+  EXPECT_TRUE(r.cancelled);
+  EXPECT_EQ(r.processed, 2);
+  EXPECT_EQ(r.accepted, 2);
+  EXPECT_EQ(readAll(path), bytes);
+  const std::string report = out("work.rpt");
+  EXPECT_NE(report.find("The import was cancelled by the user.\r\nCompleted 2 of 8 items\r\n \r\nProcessed 2 items"),
+            std::string::npos);
+  EXPECT_NE(report.find("All accepted records removed from the import file.\r\n"
+                        "Please try to import after examining the log.\r\n"),
+            std::string::npos);
+}
+
+}  // namespace
+
+TEST(ImportRunNames, UniqueNamesAndExtensions) {
+  vxtest::TempDir dir;
+  ScopedWorkingDirectory cwd(dir.path());
+  EXPECT_EQ(ImportRun::changeExtension("work.csv", ".log"), "work.log");
+  EXPECT_EQ(ImportRun::changeExtension("work", ".log"), "work.log");
+  EXPECT_EQ(ImportRun::changeExtension("a.b.csv", ".err"), "a.b.err");
+  EXPECT_EQ(ImportRun::Rename_if_exists("work.log"), "work.log");
+  writeAll("work.log", "");
+  EXPECT_EQ(ImportRun::Rename_if_exists("work.log"), "work_1.log");
+  writeAll("work_1.log", "");
+  EXPECT_EQ(ImportRun::Rename_if_exists("work.log"), "work_2.log");
+  writeAll(" my file .log", "");
+  EXPECT_EQ(ImportRun::Rename_if_exists(" my file .log"), "my file_1.log");
+}
+
+TEST(ImportRunFailures, NothingIsTouchedWhenTheRunCannotStart) {
+  vxtest::TestLibrary library(Engine::Sqlite);
+  auto db = library.login("vxdesk", "vxdesk-demo");
+  ImportRun run(library.session());
+  vxtest::TempDir dir;
+  std::filesystem::create_directories(dir.file("out"));
+  ScopedWorkingDirectory cwd(dir.file("out"));
+  Recorder recorder;
+  for (const std::string& bytes : {std::string(), std::string("\r\n  \r\n")}) {
+    writeAll(dir.file("w.csv"), bytes);
+    const ImportOutcome r = run.ImportToVXDBFromFile(dir.file("w.csv"), 1, recorder);
+    EXPECT_EQ(r.status, ImportOutcome::Status::NothingToImport);
+    EXPECT_EQ(r.message, "Could not import. Another process keeps the file open.");
+    EXPECT_EQ(readAll(dir.file("w.csv")), bytes);
+  }
+  // A working directory where nothing can be created (it was removed while in use, which
+  // refuses root as well): nothing posted, nothing moved, no file left.
+  writeAll(dir.file("w.csv"), "1001,2001\r\n");
+  std::filesystem::create_directories(dir.file("gone"));
+  {
+    ScopedWorkingDirectory inGone(dir.file("gone"));
+    std::filesystem::remove(dir.file("gone"));
+    const ImportOutcome r = run.ImportToVXDBFromFile(dir.file("w.csv"), 1, recorder);
+    EXPECT_EQ(r.status, ImportOutcome::Status::NotOpened);
+    EXPECT_NE(r.message.find("Cannot create"), std::string::npos) << r.message;
+  }
+  EXPECT_EQ(readAll(dir.file("w.csv")), "1001,2001\r\n");
+  EXPECT_EQ(library.count("SELECT COUNT(*) FROM NSU.Loan l JOIN NSU.Copy c ON c.Copy_Id = l.Copy_Id "
+                          "WHERE c.Barcode = '2001'"),
+            0);
+}
