@@ -4,6 +4,7 @@
 // argument is also split as an /AS list; its items, written back quoted, must split again into
 // the same items.
 #include "tools/vxdb/CommandLine.h"
+#include "tools/vximport/CommandLine.h"
 #include "tools/vxsql/CommandLine.h"
 #include "vxcomp/login/AutoStart.h"
 
@@ -38,6 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto o = vx::tools::vxdb::parse(args);
     if (o.command != "list" && o.alias.empty() && args.size() < 2) std::abort();
   } catch (const vx::tools::vxdb::UsageError&) {
+  }
+  try {
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    const auto o = vx::tools::vximport::parse(rest);
+    if (!o.help && !o.version && (o.workfile.empty() || o.alias.empty() || o.user.empty() || o.unit <= 0))
+      std::abort();
+  } catch (const vx::tools::vximport::UsageError&) {
   }
   for (const std::string& arg : args) {
     const auto items = vx::login::splitCommaText(arg);

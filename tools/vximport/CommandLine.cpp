@@ -1,0 +1,86 @@
+#include "tools/vximport/CommandLine.h"
+
+#include <charconv>
+
+namespace vx::tools::vximport {
+
+Options parse(const std::vector<std::string>& args) {
+  Options o;
+  bool haveUnit = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
+      return args[++i];
+    };
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--version") {
+      o.version = true;
+    } else if (a == "--alias") {
+      o.alias = value();
+    } else if (a == "--user") {
+      o.user = value();
+    } else if (a == "--unit") {
+      const std::string& v = value();
+      const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), o.unit);
+      if (ec != std::errc() || end != v.data() + v.size() || o.unit <= 0)
+        throw UsageError("--unit takes the number of a library unit, not \"" + v + "\"");
+      haveUnit = true;
+    } else if (a == "--password-file") {
+      o.passwordFile = value();
+    } else if (a == "--ignore-clock") {
+      o.ignoreClock = true;
+    } else if (a == "--password" || a.rfind("--password=", 0) == 0) {
+      throw UsageError("the password is never given on the command line (every user of the machine "
+                       "can read it there): use the prompt, VX_PASSWORD or --password-file");
+    } else if (!a.empty() && a[0] == '-') {
+      throw UsageError("unknown option " + a);
+    } else if (o.workfile.empty()) {
+      o.workfile = a;
+    } else {
+      throw UsageError("only one workfile can be imported at a time");
+    }
+  }
+  if (o.help || o.version) return o;
+  if (o.workfile.empty()) throw UsageError("no workfile given");
+  if (o.alias.empty()) throw UsageError("--alias is missing");
+  if (o.user.empty()) throw UsageError("--user is missing");
+  if (!haveUnit) throw UsageError("--unit is missing");
+  return o;
+}
+
+std::string usage() {
+  return R"(usage: vximport WORKFILE --alias ALIAS --user USER --unit UNIT_ID
+                [--password-file FILE] [--ignore-clock]
+
+Posts every line of a workfile as a loan in the library database of ALIAS, served at the
+library unit UNIT_ID, as the import dialog of vxdown does: an item still on loan is returned
+first, each line's outcome goes to WORKFILE's name with ".log", the rejected lines to ".err",
+the totals to ".rpt", and the workfile as it was to ".old", all in the current directory under
+names no earlier run used. Afterwards WORKFILE holds only the lines that were not accepted, so
+the import can simply be run again later.
+
+The login checks are the program's: the database's version and upgrade state, its engine
+settings, the user's right to run "System Down Import", the unit, and the clocks of this
+machine and the server (a difference beyond the database's slack time aborts, unless
+--ignore-clock).
+
+The password is read from a prompt without echo when standard input is a terminal; else from
+the environment variable VX_PASSWORD, or from the first line of --password-file FILE. It is
+never taken from the command line, where every user of the machine can read it.
+
+Progress goes to standard error: a bar with lines per second and the time left on a terminal,
+one line per thousand lines otherwise. The report is printed at the end.
+
+Exit status:
+  0  every line was accepted
+  1  some lines were rejected (they are in WORKFILE again)
+  2  the command line is wrong
+  3  could not log on, or no right to import
+  4  could not import (workfile missing, empty or locked; outputs not writable; the workfile
+     could not be replaced)
+)";
+}
+
+}  // namespace vx::tools::vximport

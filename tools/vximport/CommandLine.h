@@ -1,0 +1,36 @@
+#pragma once
+// The command line of vximport:
+//   vximport WORKFILE --alias ALIAS --user USER --unit UNIT_ID
+//            [--password-file FILE] [--ignore-clock] [--help] [--version]
+// The password is never taken from the command line (every user of the machine can read it
+// there): it comes from a prompt without echo on a terminal, else from VX_PASSWORD or the
+// first line of --password-file.
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vx::tools::vximport {
+
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct Options {
+  bool help = false;
+  bool version = false;
+  std::string workfile;
+  std::string alias;
+  std::string user;
+  int unit = 0;
+  std::optional<std::string> passwordFile;
+  bool ignoreClock = false;
+};
+
+// Parses the arguments after the program's name; raises UsageError with what is wrong.
+Options parse(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string usage();
+
+}  // namespace vx::tools::vximport

@@ -1,0 +1,194 @@
+// vximport: posts a workfile into the library database from a terminal or a script, with the
+// same login checks, rules, files and report as the import dialog. See --help.
+#include "db/Session.h"
+#include "db/library/DemoAlias.h"
+#include "db/library/LibraryDatabase.h"
+#include "import/ImportRun.h"
+#include "import/ImportStrings.h"
+#include "platform/SilentAbort.h"
+#include "platform/UserInterface.h"
+#include "tools/vximport/CommandLine.h"
+#include "vxcomp/access/VXAccess.h"
+#include "vxcomp/login/VXLogin.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include <termios.h>
+#include <unistd.h>
+
+using namespace vx::tools::vximport;
+
+namespace {
+
+enum ExitStatus { kAllAccepted = 0, kSomeRejected = 1, kUsage = 2, kNoLogin = 3, kNoImport = 4 };
+
+// The boxes of the login on a terminal: every message is printed; a question is answered from
+// the command line (the clock question: continue only with --ignore-clock).
+class TerminalUserInterface : public vx::UserInterface {
+ public:
+  explicit TerminalUserInterface(bool ignoreClock) : ignoreClock_(ignoreClock) { vx::setUserInterface(this); }
+  ~TerminalUserInterface() override { vx::setUserInterface(nullptr); }
+  vx::MsgResult messageBox(QWidget*, const QString& text, vx::MsgIcon, vx::MsgButtons buttons,
+                           const QString& caption, const vx::MsgOptions&) override {
+    QString shown = text;
+    shown.replace("\n\r", "\n");
+    std::fprintf(stderr, "vximport: %s%s\n", caption.isEmpty() ? "" : (caption + ": ").toLocal8Bit().constData(),
+                 shown.toLocal8Bit().constData());
+    if (buttons == vx::MsgButtons::OkCancel) {
+      if (ignoreClock_) std::fprintf(stderr, "vximport: --ignore-clock: going on\n");
+      return ignoreClock_ ? vx::MsgResult::Ok : vx::MsgResult::Cancel;
+    }
+    return buttons == vx::MsgButtons::YesNo ? vx::MsgResult::No : vx::MsgResult::Ok;
+  }
+  std::optional<QString> openFile(QWidget*, const vx::OpenFileRequest&) override { return std::nullopt; }
+  void showHelp(QWidget*, const QString&, int) override {}
+
+ private:
+  bool ignoreClock_;
+};
+
+// Progress on standard error: a bar on a terminal, a line per thousand lines otherwise.
+class TerminalProgress : public vx::import::ImportObserver {
+ public:
+  TerminalProgress() : terminal_(::isatty(STDERR_FILENO) == 1) {}
+  void started(int total) override {
+    start_ = std::chrono::steady_clock::now();
+    std::fprintf(stderr, "vximport: %d lines to import\n", total);
+  }
+  void lineDone(int index, int accepted, int total, int percent) override {
+    if (!terminal_) {
+      if (index % 1000 == 0 || index == total)
+        std::fprintf(stderr, "vximport: %d of %d lines, %d accepted\n", index, total, accepted);
+      return;
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double rate = seconds > 0 ? index / seconds : 0;
+    const int left = rate > 0 ? int((total - index) / rate) : 0;
+    const int filled = percent * 30 / 100;
+    std::fprintf(stderr, "\r[%s%s] %3d%%  %d/%d  %.0f lines/s  %d:%02d left ",
+                 std::string(std::size_t(filled), '#').c_str(), std::string(std::size_t(30 - filled), '.').c_str(),
+                 percent, index, total, rate, left / 60, left % 60);
+    if (index == total) std::fprintf(stderr, "\n");
+  }
+
+ private:
+  bool terminal_;
+  std::chrono::steady_clock::time_point start_;
+};
+
+std::string readPassword(const Options& o) {
+  if (::isatty(STDIN_FILENO) == 1) {
+    std::fprintf(stderr, "Password for %s on %s: ", o.user.c_str(), o.alias.c_str());
+    termios saved{};
+    const bool haveTerminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (haveTerminal) {
+      termios quiet = saved;
+      quiet.c_lflag &= ~tcflag_t(ECHO);
+      ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string password;
+    std::getline(std::cin, password);
+    if (haveTerminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::fprintf(stderr, "\n");
+    return password;
+  }
+  if (o.passwordFile) {
+    std::ifstream in(*o.passwordFile);
+    if (!in) throw UsageError("cannot read the password file " + *o.passwordFile);
+    std::string password;
+    std::getline(in, password);
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    return password;
+  }
+  if (const char* p = std::getenv("VX_PASSWORD")) return p;
+  throw UsageError("no password: standard input is not a terminal, and neither VX_PASSWORD nor "
+                   "--password-file gives one");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  std::string password;
+  try {
+    o = parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (o.help) {
+      std::fputs(usage().c_str(), stdout);
+      return kAllAccepted;
+    }
+    if (o.version) {
+      std::printf("vximport %s\n", VX_VERSION);
+      return kAllAccepted;
+    }
+    password = readPassword(o);
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "vximport: %s\n(vximport --help tells how it is used)\n", e.what());
+    return kUsage;
+  }
+
+  vx::db::library::installSqliteProcedures();
+  TerminalUserInterface terminal(o.ignoreClock);
+  vx::db::Session& session = vx::db::Session::defaultSession();
+  try {
+    // A machine without any alias gets the demo library, as at vxdown's first start.
+    vx::db::library::ensureDemoAlias(session);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "vximport: the demo library database could not be set up: %s\n", e.what());
+  }
+  TVXLogin login(session);
+  login.databaseName = "VXDB";
+  login.aliasName = o.alias;
+  login.params = {"USER NAME=" + o.user, "PASSWORD=" + password};
+  login.AllowLanguageSelection = false;
+  login.ShowWaitForm = false;
+  login.ReadCmdParams = false;
+  login.setLoginPrompt(false);
+  login.setLoginPromptAlways(false);
+  login.DatabaseVersion = 2.5003f;
+  login.ApplicationTitle = "vximport";
+  login.loginData().setUnitID(o.unit);
+  login.OnAccessControl = [&](bool& granted) {
+    TVXAccess access(session);
+    access.ModuleName = "System Down Import";
+    granted = access.AccessLevel() == 1;
+    if (!granted) access.ShowAccessDenied("Vellumdex System Down", o.alias, 0);
+  };
+  try {
+    login.setConnected(true);
+  } catch (const vx::SilentAbort&) {
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "vximport: %s\n", e.what());
+  }
+  if (!login.Connected()) {
+    std::fprintf(stderr, "vximport: not logged on to %s\n", o.alias.c_str());
+    return kNoLogin;
+  }
+
+  vx::import::ImportRun run(session);
+  TerminalProgress progress;
+  const vx::import::ImportOutcome r = run.ImportToVXDBFromFile(o.workfile, login.UnitId(), progress);
+  using Status = vx::import::ImportOutcome::Status;
+  if (r.status != Status::Finished) {
+    std::fprintf(stderr, "vximport: %s\n", r.message.c_str());
+    if (r.status == Status::NotReplaced)
+      std::fprintf(stderr, "vximport: %d of %d lines were accepted; the rejected lines are in %s\n",
+                   r.accepted, r.processed, r.errFile.c_str());
+    return kNoImport;
+  }
+  std::ifstream report(r.reportFile, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
+  std::string shown;
+  for (char c : text)
+    if (c != '\r') shown += c;
+  std::fputs(shown.c_str(), stdout);
+  std::printf("Details: %s  Rejected lines: %s  Report: %s  Old workfile: %s\n", r.logFile.c_str(),
+              o.workfile.c_str(), r.reportFile.c_str(), r.oldFile.c_str());
+  return r.accepted == r.processed && !r.cancelled ? kAllAccepted : kSomeRejected;
+}
