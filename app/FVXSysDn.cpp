@@ -4,6 +4,7 @@
 #include "app/VXMemo.h"
 #include "app/workfile/Workfile.h"
 #include "i18n/Dictionary.h"
+#include "import/ui/ImportDialog.h"
 #include "i18n/translator/DictionarySource.h"
 #include "i18n/translator/TargetProperties.h"
 #include "i18n/translator/Translator.h"
@@ -408,7 +409,24 @@ void TFVXSysDn::mnuOpenClick(QObject*) {
 void TFVXSysDn::mnuImportClick(QObject*) { runImportDialog(); }
 
 void TFVXSysDn::runImportDialog() {
-  userInterface().messageBox(this, appText(app::sNotYetAvailable), MsgIcon::Information, MsgButtons::Ok);
+  // A dialog of its own each time, with a connection of its own; freed when it returns.
+  std::unique_ptr<TVXImport> dialog = std::make_unique<TVXImport>(this, dictionary_);
+  dialog->checkFile = [this](const QString& path) { return checkFile(path); };
+  dialog->refreshAfterImport = [this] {
+    Refresh();
+    setStatusPanelText(2, QString());
+    ui_->mItems->clearLines();
+    ui_->eBorrower->clear();
+    btDoneClick(ui_->btDone);
+  };
+  dialog->SelectImportPage();
+  if (checkFile(activeFileName_)) {
+    dialog->SetFileLocation(activeFileName_);
+    dialog->SetFileValid(true);
+  } else {
+    dialog->SetFileValid(false);
+  }
+  dialog->Execute();
 }
 
 void TFVXSysDn::mnuCloseClick(QObject*) {

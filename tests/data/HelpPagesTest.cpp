@@ -19,6 +19,7 @@ struct Topic {
 constexpr Topic kTopics[] = {
     {"sys_down.hlp", 1750},  // contents of the circulation program
     {"sys_down.hlp", 1751},  // the circulation window
+    {"sys_down.hlp", 1752},  // the import dialog
     {"VX2.hlp", 9301},       // the login dialog
 };
 }  // namespace

@@ -3,7 +3,10 @@
 // answer (a function that edits the values and returns whether Login was pressed; none left
 // counts as Cancel), and every dialog's preset values and every wait line are recorded. While
 // it lives it is the installed interface.
+#include "i18n/Dictionary.h"
 #include "vxcomp/login/LoginUi.h"
+
+#include <algorithm>
 
 #include <deque>
 #include <functional>
@@ -28,6 +31,9 @@ class ScriptedLoginUi : public vx::login::LoginUi {
       v.password = password;
       v.unitId = unitId;
       v.unitName = "unit " + std::to_string(unitId);
+      // The language list shows the dictionary's current language (its entries leave out the
+      // design language).
+      if (v.dictionary) v.languageIndex = std::max(0, v.dictionary->CurrentIndex() - 1);
       return true;
     });
   }

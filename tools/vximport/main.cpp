@@ -175,6 +175,13 @@ int main(int argc, char** argv) {
   TerminalProgress progress;
   const vx::import::ImportOutcome r = run.ImportToVXDBFromFile(o.workfile, login.UnitId(), progress);
   using Status = vx::import::ImportOutcome::Status;
+  if (r.status == Status::ReportFailed) {
+    // The loans are posted and the workfile replaced; only the report is missing.
+    std::fprintf(stderr, "vximport: %s\n", r.message.c_str());
+    std::printf("Processed %d items, accepted %d, rejected %d\n", r.processed, r.accepted,
+                r.processed - r.accepted);
+    return r.accepted == r.processed && !r.cancelled ? kAllAccepted : kSomeRejected;
+  }
   if (r.status != Status::Finished) {
     std::fprintf(stderr, "vximport: %s\n", r.message.c_str());
     if (r.status == Status::NotReplaced)

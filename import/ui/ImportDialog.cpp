@@ -1,0 +1,310 @@
+#include "import/ui/ImportDialog.h"
+
+#include "app/workfile/Workfile.h"
+#include "i18n/translator/TargetProperties.h"
+#include "i18n/translator/Translator.h"
+#include "import/ImportStrings.h"
+#include "platform/CodePage1252.h"
+#include "platform/FileSystem.h"
+#include "platform/HelpFiles.h"
+#include "platform/SilentAbort.h"
+#include "platform/UserInterface.h"
+#include "ui_ImportDialog.h"
+#include "vxcomp/access/VXAccess.h"
+#include "vxcomp/login/VXLogin.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPainter>
+
+#include <fstream>
+#include <iterator>
+
+using vx::res::loadResString;
+
+namespace {
+
+// The buttons' glyphs, drawn here: the normal look and the disabled one (grey).
+QIcon glyph(const QString& kind) {
+  QPixmap normal(16, 16);
+  normal.fill(Qt::transparent);
+  QPainter p(&normal);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  if (kind == "import") {  // a sheet with an arrow into a database
+    p.setPen(Qt::black);
+    p.setBrush(QColor(70, 110, 200));
+    p.drawEllipse(6, 9, 9, 3);
+    p.drawRect(6, 11, 9, 4);
+    p.setPen(QPen(QColor(0, 130, 0), 2));
+    p.drawLine(3, 2, 3, 7);
+    p.drawLine(3, 7, 9, 7);
+    p.drawLine(7, 5, 9, 7);
+  } else if (kind == "cancel") {  // a red cross
+    p.setPen(QPen(QColor(200, 0, 0), 3));
+    p.drawLine(3, 3, 12, 12);
+    p.drawLine(12, 3, 3, 12);
+  } else {  // browse: an open folder
+    p.setPen(Qt::black);
+    p.setBrush(QColor(240, 200, 60));
+    p.drawRect(1, 4, 13, 9);
+    p.drawRect(1, 3, 5, 2);
+  }
+  p.end();
+  QImage grey = normal.toImage().convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < grey.height(); ++y)
+    for (int x = 0; x < grey.width(); ++x) {
+      const QColor c = grey.pixelColor(x, y);
+      if (c.alpha() == 0) continue;
+      const int g = 128 + qGray(c.rgb()) / 2;
+      grey.setPixelColor(x, y, QColor(g, g, g, c.alpha()));
+    }
+  QIcon icon;
+  icon.addPixmap(normal, QIcon::Normal);
+  icon.addPixmap(QPixmap::fromImage(grey), QIcon::Disabled);
+  return icon;
+}
+
+void registerDialogStrings() {
+  vx::res::registerString(vx::import::sDatabaseNotAvailable,
+                          "Sorry, the database is not available right now. Try to import at a later time.");
+  vx::res::registerString(vx::import::sUnableToOpenFile, "Unable to open the file.");
+  vx::res::registerString(vx::import::sImportFilter,
+                          "Comma Separated File (CSV)|*.CSV|Text File (TXT)|*.TXT|Error Log File (ERR)|*.ERR|All files|*.*");
+  vx::res::registerString(vx::import::sImportTitle, "Open");
+}
+
+}  // namespace
+
+TVXImport::TVXImport(QWidget* parent, vx::i18n::TIvDictionary* dictionary, vx::db::Session& session)
+    : QDialog(parent), ui_(new Ui::TVXImport) {
+  registerDialogStrings();
+  vx::import::registerStrings();
+  ui_->setupUi(this);
+  setObjectName("VXImport");
+  setProperty("VXClassName", "TVXImport");
+  setProperty("HelpContext", kHelpContext);
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  setFixedSize(448, 356);
+  ui_->cmdImport->setIcon(glyph("import"));
+  ui_->cmdCancel->setIcon(glyph("cancel"));
+  ui_->cmdbrowse->setIcon(glyph("browse"));
+  ui_->pProgress->setVisible(false);
+  QPalette face = ui_->eFileLocation->palette();
+  face.setColor(QPalette::Base, palette().color(QPalette::Button));
+  for (QLineEdit* e : {ui_->eFileLocation, ui_->eRejected, ui_->eOK, ui_->eTotal}) e->setPalette(face);
+
+  connect(ui_->cmdbrowse, &QPushButton::clicked, this, [this] { cmdbrowseClick(); });
+  connect(ui_->cmdImport, &QPushButton::clicked, this, [this] { cmdImportClick(); });
+  connect(ui_->cmdCancel, &QPushButton::clicked, this, [this] { cmdCancelClick(); });
+  connect(ui_->cmdClose, &QPushButton::clicked, this, [this] { cmdCloseClick(); });
+  connect(ui_->cmdDetails, &QPushButton::clicked, this, [this] { cmdDetailsClick(); });
+  connect(ui_->cmdReport, &QPushButton::clicked, this, [this] { cmdReportClick(); });
+  auto* help = new QAction(this);
+  help->setShortcut(QKeySequence::HelpContents);
+  connect(help, &QAction::triggered, this,
+          [this] { vx::userInterface().showHelp(this, vx::help::applicationHelpFile(), kHelpContext); });
+  addAction(help);
+
+  translator_ = new vx::i18n::TIvTranslator(this);
+  translator_->setObjectName("IvTranslator1");
+  translator_->setDictionaryName("Dictionary1");
+  vx::i18n::TIvTargetProperties targets;
+  for (const char* prop : {"Hint", "Caption", "Lines", "Filter", "Title"}) targets.add(QString(), prop);
+  translator_->setTargets(targets);
+  try {
+    translator_->Loaded();
+  } catch (const std::exception&) {
+  }
+
+  checkFile = [](const QString& path) { return vx::workfile::checkFile(path.toStdString()).valid; };
+  login_ = std::make_unique<TVXLogin>(session);
+  login_->aliasName = "swe";
+  login_->databaseName = "VXDB";
+  login_->params = {"USER NAME=dba", "PASSWORD=", "LANGDRIVER=SYDC850"};
+  login_->DatabaseVersion = 2.5003f;
+  login_->ApplicationTitle = "Vellumdex System Down";
+  login_->OnAccessControl = [this](bool& granted) { VXLogin1AccessControl(granted); };
+  access_ = std::make_unique<TVXAccess>(session);
+  access_->DatabaseName = "VXDB";
+  access_->ModuleName = "System Down Import";
+  run_ = std::make_unique<vx::import::ImportRun>(session);
+
+  // FormCreate
+  imported_ = false;
+  bool connected = false;
+  try {
+    login_->setLoginPromptAlways(true);
+    login_->LanguageDictionary = dictionary;
+    login_->AllowLanguageSelection = dictionary != nullptr;
+    login_->setConnected(true);
+    cancelled_ = false;
+    connected = login_->Connected();
+  } catch (const vx::SilentAbort&) {
+  } catch (const std::exception&) {
+  }
+  if (!connected)
+    vx::showMessage(this, loadResString(vx::import::sDatabaseNotAvailable));
+}
+
+TVXImport::~TVXImport() = default;
+
+void TVXImport::VXLogin1AccessControl(bool& granted) {
+  granted = access_->AccessLevel() == 1;
+  if (!granted) access_->ShowAccessDenied("Vellumdex System Down", login_->aliasName, 0);
+}
+
+QLineEdit* TVXImport::eFileLocation() const { return ui_->eFileLocation; }
+QLineEdit* TVXImport::eRejected() const { return ui_->eRejected; }
+QLineEdit* TVXImport::eOK() const { return ui_->eOK; }
+QLineEdit* TVXImport::eTotal() const { return ui_->eTotal; }
+QProgressBar* TVXImport::pbImport() const { return ui_->pbImport; }
+QTextEdit* TVXImport::reResult() const { return ui_->reResult; }
+QTabWidget* TVXImport::ImportPage() const { return ui_->ImportPage; }
+QWidget* TVXImport::pProgress() const { return ui_->pProgress; }
+QString TVXImport::percentText() const { return ui_->lpercent->text(); }
+QString TVXImport::maxText() const { return ui_->lMax->text(); }
+QPushButton* TVXImport::button(const char* name) const { return findChild<QPushButton*>(name); }
+
+void TVXImport::SelectImportPage() { ui_->ImportPage->setCurrentWidget(ui_->TabImport); }
+void TVXImport::SetFileLocation(const QString& path) { ui_->eFileLocation->setText(path); }
+void TVXImport::SetFileValid(bool valid) { ui_->cmdImport->setEnabled(valid); }
+
+void TVXImport::Execute() {
+  if (login_->Connected()) exec();
+}
+
+void TVXImport::cmdbrowseClick() {
+  vx::OpenFileRequest request;
+  request.title = loadResString(vx::import::sImportTitle);
+  const QStringList parts = loadResString(vx::import::sImportFilter).split('|');
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) request.filters << parts[i] + '|' + parts[i + 1];
+  request.initialPath = ui_->eFileLocation->text();
+  request.hideReadOnly = true;
+  request.pathMustExist = true;
+  const auto chosen = vx::userInterface().openFile(this, request);
+  if (!chosen) return;
+  if (checkFile && checkFile(*chosen)) {
+    ui_->eFileLocation->setText(*chosen);
+    ui_->cmdImport->setEnabled(true);
+  } else {
+    vx::showMessage(this, loadResString(vx::import::sUnableToOpenFile));
+  }
+}
+
+void TVXImport::cmdImportClick() {
+  // An Import click that waited in the queue behind a Cancel must not start a second run.
+  if (running_) return;
+  const std::string path = vx::workfile::strip(ui_->eFileLocation->text().toStdString());
+  if (path.empty()) return;
+  running_ = true;
+  cancelled_ = false;
+  ui_->cmdImport->setEnabled(false);
+  ui_->cmdbrowse->setEnabled(false);
+  ui_->cmdClose->setEnabled(false);
+  ui_->cmdCancel->setEnabled(true);
+  ui_->pbImport->setValue(0);
+  ui_->lpercent->setText("0 %");
+  outcome_ = run_->ImportToVXDBFromFile(path, login_->UnitId(), *this);
+  using Status = vx::import::ImportOutcome::Status;
+  if (outcome_.status == Status::Finished) {
+    if (loadIntoResult(outcome_.reportFile)) {
+      ui_->cmdDetails->setEnabled(true);
+      ui_->ImportPage->setCurrentWidget(ui_->TabResult);
+      imported_ = true;
+    } else {
+      vx::showMessage(this, QString::fromStdString(vx::import::text(vx::import::sReportTooLarge)) + "\r\n" +
+                                QString::fromStdString(outcome_.logFile));
+    }
+  } else if (!outcome_.message.empty()) {
+    // Nothing to import, files that could not be opened, or a workfile that could not be
+    // replaced: said, never shown as a finished import.
+    vx::userInterface().messageBox(this, QString::fromStdString(outcome_.message),
+                                   outcome_.status == Status::NothingToImport ? vx::MsgIcon::None
+                                                                             : vx::MsgIcon::Error,
+                                   vx::MsgButtons::Ok);
+  }
+  ui_->cmdCancel->setEnabled(false);
+  ui_->cmdImport->setEnabled(true);
+  ui_->cmdbrowse->setEnabled(true);
+  ui_->cmdClose->setEnabled(true);
+  running_ = false;
+}
+
+void TVXImport::cmdCancelClick() {
+  cancelled_ = true;
+  ui_->cmdImport->setEnabled(true);
+}
+
+bool TVXImport::loadIntoResult(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.size() > 64 * 1024 * 1024) return false;  // beyond what the text box shows usefully
+  std::string text;
+  for (char c : vx::cp1252::toUtf8(bytes))
+    if (c != '\r') text += c;
+  ui_->reResult->setPlainText(QString::fromStdString(text));
+  return true;
+}
+
+void TVXImport::cmdDetailsClick() {
+  if (!loadIntoResult(outcome_.logFile)) {
+    ui_->reResult->setPlainText(loadResString(vx::import::sUnableToOpenFile));
+    return;
+  }
+  ui_->cmdDetails->setEnabled(false);
+  ui_->cmdReport->setEnabled(true);
+}
+
+void TVXImport::cmdReportClick() {
+  if (!loadIntoResult(outcome_.reportFile)) {
+    ui_->reResult->setPlainText(loadResString(vx::import::sUnableToOpenFile));
+    return;
+  }
+  ui_->cmdDetails->setEnabled(true);
+  ui_->cmdReport->setEnabled(false);
+}
+
+void TVXImport::cmdCloseClick() {
+  SelectImportPage();
+  ui_->pProgress->setVisible(false);
+  if (imported_ && refreshAfterImport) refreshAfterImport();
+  accept();
+}
+
+void TVXImport::done(int result) {
+  // The dialog never closes under a run (Escape included): it asks the run to stop instead.
+  if (running_) {
+    cancelled_ = true;
+    return;
+  }
+  FormClose();
+  QDialog::done(result);
+}
+
+void TVXImport::FormClose() {
+  try {
+    login_->setConnected(false);
+  } catch (const std::exception&) {
+  }
+  ui_->pProgress->setVisible(false);
+  ui_->pbImport->setValue(0);
+  for (QLineEdit* e : {ui_->eRejected, ui_->eOK, ui_->eTotal}) e->setText("0");
+  ui_->eFileLocation->clear();
+  ui_->reResult->clear();
+}
+
+void TVXImport::started(int total) {
+  ui_->lMax->setText(QString::number(total));
+  ui_->pProgress->setVisible(true);
+}
+
+void TVXImport::lineDone(int index, int accepted, int, int percent) {
+  ui_->eRejected->setText(QString::number(index - accepted));
+  ui_->eOK->setText(QString::number(accepted));
+  ui_->eTotal->setText(QString::number(index));
+  ui_->pbImport->setValue(percent);
+  ui_->lpercent->setText(QString::number(percent) + " %");
+}
+
+void TVXImport::pump() { QApplication::processEvents(); }

@@ -1,0 +1,115 @@
+#pragma once
+// The import dialog: logs on to the library database while it is created (the login dialog,
+// the unit, the right to run "System Down Import"), then lets the librarian choose the
+// workfile, start and cancel the run, and read its report and details log.
+//
+// The circulation window creates it, hands it the workfile (SelectImportPage, SetFileLocation,
+// SetFileValid) and calls Execute, which shows it only when the login succeeded. The window's
+// own operations the dialog needs come as callbacks, so that the dialog does not depend on
+// the window: the workfile check of Browse, and what Close does after a finished run.
+#include "import/ImportRun.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QTextEdit;
+class TVXAccess;
+class TVXLogin;
+namespace Ui {
+class TVXImport;
+}
+namespace vx::i18n {
+class TIvDictionary;
+class TIvTranslator;
+}  // namespace vx::i18n
+
+class TVXImport : public QDialog, private vx::import::ImportObserver {
+  Q_OBJECT
+
+ public:
+  static constexpr int kHelpContext = 1752;
+
+  // Creates the dialog and logs on (FormCreate): the dictionary is the program's, for the
+  // login's dialogs; `session` holds the aliases.
+  TVXImport(QWidget* parent, vx::i18n::TIvDictionary* dictionary,
+            vx::db::Session& session = vx::db::Session::defaultSession());
+  ~TVXImport() override;
+
+  // The workfile check of Browse (the circulation window's, which shows its I/O errors).
+  std::function<bool(const QString& path)> checkFile;
+  // What Close does after a finished run: brings the circulation window up to date.
+  std::function<void()> refreshAfterImport;
+
+  void SelectImportPage();
+  void SetFileLocation(const QString& path);
+  void SetFileValid(bool valid);
+  // Shows the dialog modally when the login component is connected; else returns at once.
+  void Execute();
+
+  bool Imported() const { return imported_; }
+  bool Cancelled() const { return cancelled_; }
+  bool Running() const { return running_; }
+  TVXLogin& VXLogin1() { return *login_; }
+  const vx::import::ImportOutcome& lastOutcome() const { return outcome_; }
+
+  void cmdbrowseClick();
+  void cmdImportClick();
+  void cmdCancelClick();
+  void cmdCloseClick();
+  void cmdDetailsClick();
+  void cmdReportClick();
+  void VXLogin1AccessControl(bool& granted);
+
+  QLineEdit* eFileLocation() const;
+  QLineEdit* eRejected() const;
+  QLineEdit* eOK() const;
+  QLineEdit* eTotal() const;
+  QProgressBar* pbImport() const;
+  QTextEdit* reResult() const;
+  QTabWidget* ImportPage() const;
+  QPushButton* button(const char* name) const;
+  QWidget* pProgress() const;
+  QString percentText() const;
+  QString maxText() const;
+
+ protected:
+  void done(int result) override;
+
+ private:
+  // The observer of the run.
+  void started(int total) override;
+  void lineDone(int index, int accepted, int total, int percent) override;
+  void pump() override;
+  bool cancelRequested() override { return cancelled_; }
+
+  bool loadIntoResult(const std::string& file);
+  void FormClose();
+
+  std::unique_ptr<Ui::TVXImport> ui_;
+  std::unique_ptr<TVXLogin> login_;
+  std::unique_ptr<TVXAccess> access_;
+  std::unique_ptr<vx::import::ImportRun> run_;
+  vx::i18n::TIvTranslator* translator_ = nullptr;
+  vx::import::ImportOutcome outcome_;
+  bool imported_ = false;
+  bool cancelled_ = false;
+  bool running_ = false;
+};
+
+namespace vx::import {
+
+// The dialog's own messages, by string table id.
+enum DialogStringId : int {
+  sDatabaseNotAvailable = 3050,  // "Sorry, the database is not available right now. Try to ..."
+  sUnableToOpenFile,             // "Unable to open the file."
+  sImportFilter,                 // the file dialog's filter
+  sImportTitle,                  // the file dialog's title
+};
+
+}  // namespace vx::import
