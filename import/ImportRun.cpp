@@ -182,6 +182,8 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& path, int unitI
       }
       observer.lineDone(index, out.accepted, out.total, index * 100 / out.total);
       observer.pump();
+      // A line that cannot be logged or kept must not be posted: a full disk stops the run.
+      if (files.log.failed() || files.err.failed()) break;
       if (observer.cancelRequested()) {
         out.cancelled = true;
         break;

@@ -19,6 +19,8 @@ class OutputFile {
   // Creates the file (mode 0644 less the umask). False with `error` set when it cannot.
   bool create(const std::string& path, std::string& error);
   bool isOpen() const { return fd_.valid(); }
+  // Whether a write has already failed (a full disk): what follows cannot reach the file.
+  bool failed() const { return writeErrno_ != 0; }
   const std::string& path() const { return path_; }
 
   // A line of UTF-8 text, converted to code page 1252, and CR LF.

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 using namespace vx::import;
 using vxtest::Engine;
@@ -194,4 +196,88 @@ TEST(ImportRunFailures, NothingIsTouchedWhenTheRunCannotStart) {
   EXPECT_EQ(library.count("SELECT COUNT(*) FROM NSU.Loan l JOIN NSU.Copy c ON c.Copy_Id = l.Copy_Id "
                           "WHERE c.Barcode = '2001'"),
             0);
+}
+
+// The rule a librarian relies on, checked after a run that went wrong: each record of the
+// workfile as it was is accepted in the database and absent from the workfile, or still in
+// the workfile (once); the workfile is whole.
+void expectNothingLost(const std::vector<std::string>& records, const std::string& workfileAfter,
+                       const std::function<bool(const std::string& item)>& onLoan) {
+  for (const std::string& r : records) {
+    const std::string item = r.substr(r.find(',') + 1);
+    std::size_t times = 0;
+    for (std::size_t at = 0; (at = workfileAfter.find(r + "\r\n", at)) != std::string::npos; ++at) ++times;
+    EXPECT_LE(times, 1u) << r << " twice in the workfile";
+    EXPECT_TRUE(times == 1 || onLoan(item)) << r << " is neither lent nor in the workfile";
+  }
+}
+
+TEST(ImportRunFailures, AFullDiskStopsTheRunAndKeepsTheWorkfile) {
+  vxtest::TestLibrary library(Engine::Sqlite);
+  auto db = library.login("vxdesk", "vxdesk-demo");
+  ImportRun run(library.session());
+  vxtest::TempDir dir;
+  const std::string small = dir.file("small");
+  std::filesystem::create_directories(small);
+  if (::mount("vxfull", small.c_str(), "tmpfs", 0, "size=16k") != 0)
+    GTEST_SKIP() << "cannot mount a file system here (needs root)";
+  std::vector<std::string> records = {"1001,2001", "1001,2012"};
+  std::string bytes = "1001,2001\r\n1001,2012\r\n";
+  for (int i = 0; i < 3000; ++i) {
+    records.push_back("1999,2" + std::to_string(100000 + i));  // rejected: the log grows fast
+    bytes += records.back() + "\r\n";
+  }
+  writeAll(dir.file("w.csv"), bytes);
+  ImportOutcome r;
+  {
+    ScopedWorkingDirectory cwd(small);
+    Recorder recorder;
+    r = run.ImportToVXDBFromFile(dir.file("w.csv"), 1, recorder);
+  }
+  ::umount(small.c_str());
+  EXPECT_EQ(r.status, ImportOutcome::Status::NotReplaced);
+  EXPECT_NE(r.message.find("No space left on device"), std::string::npos) << r.message;
+  EXPECT_LT(r.processed, 3002);  // stopped early, not after posting everything
+  const std::string after = readAll(dir.file("w.csv"));
+  EXPECT_EQ(after, bytes);  // whole, nothing lost
+  expectNothingLost(records, after, [&](const std::string& item) {
+    return library.count("SELECT COUNT(*) FROM NSU.Loan l JOIN NSU.Copy c ON c.Copy_Id = l.Copy_Id "
+                         "WHERE c.Barcode = '" + item + "'") == 1;
+  });
+}
+
+TEST(ImportRunPostgres, TheServerGoneMidRunRejectsTheRestWhichStaysInTheWorkfile) {
+  vxtest::TestLibrary library(Engine::Postgres);
+  auto db = library.login("vxdesk", "vxdesk-demo");
+  ImportRun run(library.session());
+  vxtest::TempDir dir;
+  const std::vector<std::string> records = {"1001,2001", "1001,2012", "1002,2001", "1003,2009", "1005,2005"};
+  std::string bytes;
+  for (const auto& r : records) bytes += r + "\r\n";
+  writeAll(dir.file("work.csv"), bytes);
+  // After the second line the server ends the desk's session.
+  struct Stopper : Recorder {
+    vxtest::TestLibrary* library = nullptr;
+    void lineDone(int index, int accepted, int total, int percent) override {
+      Recorder::lineDone(index, accepted, total, percent);
+      if (index == 2)
+        library->arrange("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = 'vxdesk'");
+    }
+  } stopper;
+  stopper.library = &library;
+  ImportOutcome r;
+  {
+    ScopedWorkingDirectory cwd(dir.path());
+    r = run.ImportToVXDBFromFile(dir.file("work.csv"), 1, stopper);
+  }
+  ASSERT_EQ(r.status, ImportOutcome::Status::Finished) << r.message;
+  EXPECT_EQ(r.accepted, 2);
+  EXPECT_EQ(r.processed, 5);
+  const std::string after = readAll(dir.file("work.csv"));
+  EXPECT_EQ(after, "1002,2001\r\n1003,2009\r\n1005,2005\r\n");
+  EXPECT_NE(readAll(dir.file("work.log")).find("--->>Error: Loan is not possible!\r\n"), std::string::npos);
+  expectNothingLost(records, after, [&](const std::string& item) {
+    return library.count("SELECT COUNT(*) FROM NSU.Loan l JOIN NSU.Copy c ON c.Copy_Id = l.Copy_Id "
+                         "WHERE c.Barcode = '" + item + "'") == 1;
+  });
 }

@@ -1,0 +1,199 @@
+// The import run, timed: lines per second of a whole run beside the same procedure calls made
+// directly through the engine layer, and the peak memory of a run over a large workfile.
+//
+// The workfile repeats three lines: 1001 takes 2001 from 1002 (on loan to another: return,
+// then loan), 1002 takes it back the same way, and 1001 asks for the scrapped copy 2002
+// (rejected). So every line of a cycle is posted the way the run posts it: 3, 3 and 1 calls.
+// The bare run makes exactly those calls, with the same prepared objects, without the files,
+// the log texts and the observer; the run updates its observer after every line.
+//
+//   bench_import                         50,000 lines on SQLite, and on PostgreSQL when
+//                                        VX_TEST_PG_SOCKET_DIR (with VX_TEST_PG_PORT,
+//                                        VX_TEST_PG_USER) names a server
+//   bench_import --memory 1000000        the peak memory of runs over 100,000 and 1,000,000
+//                                        lines (SQLite), each in a process of its own
+#include "db/Database.h"
+#include "db/Query.h"
+#include "db/Session.h"
+#include "db/library/LibraryDatabase.h"
+#include "import/ImportRun.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+using namespace vx::db;
+
+namespace {
+
+std::string env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+struct Library {
+  std::string folder;
+  std::unique_ptr<Session> admin;
+  std::unique_ptr<Database> adminDb;
+  std::string pgDatabase;
+  std::unique_ptr<Session> session;
+  std::unique_ptr<Database> creator;
+  std::unique_ptr<Database> desk;
+
+  explicit Library(bool postgres) {
+    folder = std::filesystem::temp_directory_path() / ("vx-import-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    AliasSpec alias{"library", DriverKind::Sqlite, {{"PATH", folder + "/library.vxdb"}, {"CREATE", "1"}}};
+    std::string creatorUser = "creator";
+    if (postgres) {
+      const std::vector<std::pair<std::string, std::string>> server = {
+          {"SERVER NAME", env("VX_TEST_PG_SOCKET_DIR")}, {"PORT", env("VX_TEST_PG_PORT")}};
+      pgDatabase = "vx_import_bench_" + std::to_string(getpid());
+      AliasSpec maintenance{"maintenance", DriverKind::Postgres, server};
+      maintenance.settings.emplace_back("DATABASE NAME", "postgres");
+      admin = std::make_unique<Session>("Admin", std::vector<AliasSpec>{maintenance});
+      adminDb = std::make_unique<Database>(*admin);
+      adminDb->databaseName = "Admin";
+      adminDb->aliasName = "maintenance";
+      adminDb->params = {"USER NAME=" + env("VX_TEST_PG_USER")};
+      adminDb->open();
+      adminDb->executeScript("CREATE DATABASE " + pgDatabase);
+      alias = {"library", DriverKind::Postgres, server};
+      alias.settings.emplace_back("DATABASE NAME", pgDatabase);
+      creatorUser = env("VX_TEST_PG_USER");
+    } else {
+      library::installSqliteProcedures();
+    }
+    session = std::make_unique<Session>("Bench", std::vector<AliasSpec>{alias});
+    creator = std::make_unique<Database>(*session);
+    creator->databaseName = "Setup";
+    creator->aliasName = "library";
+    creator->params = {"USER NAME=" + creatorUser};
+    creator->open();
+    library::createLibraryDatabase(*creator, true);
+    desk = std::make_unique<Database>(*session);
+    desk->databaseName = "VXDB";
+    desk->aliasName = "library";
+    desk->params = {"USER NAME=vxdesk", "PASSWORD=vxdesk-demo"};
+    desk->open();
+  }
+  ~Library() {
+    desk.reset();
+    creator.reset();
+    session.reset();
+    if (adminDb) adminDb->executeScript("DROP DATABASE " + pgDatabase + " WITH (FORCE)");
+    std::filesystem::remove_all(folder);
+  }
+};
+
+const char* const kCycle[3][2] = {{"1001", "2001"}, {"1002", "2001"}, {"1001", "2002"}};
+
+std::string writeWorkfile(const std::string& path, int lines) {
+  std::ofstream out(path, std::ios::binary);
+  for (int i = 0; i < lines; ++i) out << kCycle[i % 3][0] << ',' << kCycle[i % 3][1] << "\r\n";
+  return path;
+}
+
+double seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The same calls as the run, through the engine layer and nothing else.
+double bareLinesPerSecond(Library& lib, int lines) {
+  vx::import::LoanPosting posting(*lib.session);  // only for its prepared objects
+  Query qryReturn(*lib.session);
+  qryReturn.databaseName = "VXDB";
+  qryReturn.setSql("call ReturnLoanBasic (:ServiceAtUnitId, :ItemBarCode )");
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < lines; ++i) {
+    int code = 0;
+    posting.LoanItem(1, kCycle[i % 3][0], kCycle[i % 3][1], code);
+    if (code == 4 || code == 10) {
+      qryReturn.paramByName("ServiceAtUnitId").setInteger(1);
+      qryReturn.paramByName("ItemBarCode").setString(kCycle[i % 3][1]);
+      qryReturn.open();
+      const int returned = int(qryReturn.fieldByName("ErrorCode").asInteger());
+      qryReturn.close();
+      if (returned == 0) posting.LoanItem(1, kCycle[i % 3][0], kCycle[i % 3][1], code);
+    }
+  }
+  return lines / seconds(start);
+}
+
+struct Counting : vx::import::ImportObserver {
+  int lines = 0;
+  void lineDone(int index, int, int, int) override { lines = index; }
+};
+
+double runLinesPerSecond(Library& lib, int lines, vx::import::ImportOutcome& outcome) {
+  const std::string work = writeWorkfile(lib.folder + "/work.csv", lines);
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(lib.folder);
+  vx::import::ImportRun run(*lib.session);
+  Counting observer;
+  const auto start = std::chrono::steady_clock::now();
+  outcome = run.ImportToVXDBFromFile(work, 1, observer);
+  const double rate = lines / seconds(start);
+  std::filesystem::current_path(cwd);
+  return rate;
+}
+
+void compare(bool postgres, int lines) {
+  Library lib(postgres);
+  // Warm both paths once, then measure the bare calls and the run alternately, twice.
+  vx::import::ImportOutcome outcome;
+  (void)bareLinesPerSecond(lib, 300);
+  double bare = 0, full = 0;
+  for (int round = 0; round < 2; ++round) {
+    bare += bareLinesPerSecond(lib, lines);
+    full += runLinesPerSecond(lib, lines, outcome);
+  }
+  bare /= 2;
+  full /= 2;
+  std::printf("%-10s %d lines: run %.0f lines/s, bare calls %.0f lines/s: %.1f%% (accepted %d, "
+              "rejected %d, returned first %d)\n",
+              postgres ? "PostgreSQL" : "SQLite", lines, full, bare, 100.0 * full / bare, outcome.accepted,
+              outcome.processed - outcome.accepted, outcome.alreadyOnLoan);
+}
+
+long peakKilobytesOfRun(int lines) {
+  const pid_t child = fork();
+  if (child == 0) {
+    Library lib(false);
+    vx::import::ImportOutcome outcome;
+    (void)runLinesPerSecond(lib, lines, outcome);
+    _exit(outcome.processed == lines ? 0 : 1);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string registry = std::filesystem::temp_directory_path() /
+                               ("vx-import-bench-registry-" + std::to_string(getpid()));
+  std::filesystem::create_directories(registry);
+  setenv("VELLUMDEX_REGISTRY_DIR", registry.c_str(), 1);
+  if (argc == 3 && std::string(argv[1]) == "--memory") {
+    const int big = std::atoi(argv[2]);
+    for (int lines : {big / 10, big})
+      std::printf("peak memory of a run over %d lines: %.1f MB\n", lines, peakKilobytesOfRun(lines) / 1024.0);
+  } else {
+    const int lines = argc == 2 ? std::atoi(argv[1]) : 50000;
+    compare(false, lines);
+    if (!env("VX_TEST_PG_SOCKET_DIR").empty()) compare(true, lines);
+  }
+  std::filesystem::remove_all(registry);
+  return 0;
+}
