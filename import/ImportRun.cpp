@@ -207,9 +207,10 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& path, int unitI
   out.alreadyOnLoan = posting_.AlreadyOnLoanCount;
 
   // CloseImportFiles. The workfile stays open for reading (no desk appends meanwhile) until it
-  // has been replaced.
+  // has been replaced. The details log is on disk first: once a line has left the workfile,
+  // its acceptance is logged whatever happens next.
   out.oldFile = Rename_if_exists(changeExtension(base, ".old"));
-  if (!files.err.close(error) || !keepOldCopy(path, out.oldFile, error) ||
+  if (!files.log.close(error) || !files.err.close(error) || !keepOldCopy(path, out.oldFile, error) ||
       !replaceWorkfile(path, out.errFile, error)) {
     out.status = ImportOutcome::Status::NotReplaced;
     out.message = text(sNotReplaced) + error;
@@ -246,7 +247,7 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& path, int unitI
     r.writeLine(text(sAllAcceptedRemoved));
     r.writeLine(text(sPleaseTryAgain));
   }
-  if (!files.report.close(error) || !files.log.close(error)) {
+  if (!files.report.close(error)) {
     out.status = ImportOutcome::Status::ReportFailed;
     out.message = error;
     return out;
