@@ -183,6 +183,8 @@ long peakKilobytesOfRun(int lines, bool postgres) {
   int status = 0;
   rusage usage{};
   wait4(child, &status, 0, &usage);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    std::printf("(the run over %d lines did not process every line)\n", lines);
   return usage.ru_maxrss;
 }
 

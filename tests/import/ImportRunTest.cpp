@@ -281,3 +281,31 @@ TEST(ImportRunPostgres, TheServerGoneMidRunRejectsTheRestWhichStaysInTheWorkfile
                          "WHERE c.Barcode = '" + item + "'") == 1;
   });
 }
+
+TEST(ImportRunFailures, OutputsOnAnotherFileSystemThanTheWorkfile) {
+  vxtest::TestLibrary library(Engine::Sqlite);
+  auto db = library.login("vxdesk", "vxdesk-demo");
+  ImportRun run(library.session());
+  vxtest::TempDir dir;
+  const std::string other = dir.file("other");
+  std::filesystem::create_directories(other);
+  if (::mount("vxother", other.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "cannot mount a file system here (needs root)";
+  const std::string path = other + "/w.csv";
+  writeAll(path, "1001,2001\r\n1001,2002\r\n");
+  ImportOutcome r;
+  {
+    ScopedWorkingDirectory cwd(dir.path());  // the outputs on the temporary folder's file system
+    Recorder recorder;
+    r = run.ImportToVXDBFromFile(path, 1, recorder);
+  }
+  const std::string after = readAll(path);
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(other)) left.push_back(e.path().filename());
+  ::umount(other.c_str());
+  EXPECT_EQ(r.status, ImportOutcome::Status::Finished) << r.message;
+  EXPECT_EQ(after, "1001,2002\r\n");
+  EXPECT_EQ(readAll(dir.file("w.old")), "1001,2001\r\n1001,2002\r\n");
+  EXPECT_EQ(left, std::vector<std::string>{"w.csv"});  // no temporary left beside it
+  EXPECT_FALSE(std::filesystem::exists(dir.file("w.err")));
+}
