@@ -309,3 +309,37 @@ TEST(ImportRunFailures, OutputsOnAnotherFileSystemThanTheWorkfile) {
   EXPECT_EQ(left, std::vector<std::string>{"w.csv"});  // no temporary left beside it
   EXPECT_FALSE(std::filesystem::exists(dir.file("w.err")));
 }
+
+TEST(ImportRunFailures, ReadOnlyFileSystemsAreReportedAndTheWorkfileKept) {
+  vxtest::TestLibrary library(Engine::Sqlite);
+  auto db = library.login("vxdesk", "vxdesk-demo");
+  ImportRun run(library.session());
+  vxtest::TempDir dir;
+  const std::string ro = dir.file("ro");
+  std::filesystem::create_directories(ro);
+  if (::mount("vxro", ro.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "cannot mount a file system here (needs root)";
+  writeAll(ro + "/w.csv", "1001,2001\r\n1001,2002\r\n");
+  ASSERT_EQ(::mount("vxro", ro.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
+  Recorder recorder;
+  // A working directory on it: nothing can be created, nothing is posted.
+  ImportOutcome r;
+  {
+    ScopedWorkingDirectory cwd(ro);
+    r = run.ImportToVXDBFromFile(ro + "/w.csv", 1, recorder);
+  }
+  EXPECT_EQ(r.status, ImportOutcome::Status::NotOpened);
+  EXPECT_NE(r.message.find("Read-only file system"), std::string::npos) << r.message;
+  // The workfile on it, the outputs elsewhere: the lines are posted, but the workfile cannot
+  // be replaced; that is said, and the workfile and the rejected lines are both kept.
+  {
+    ScopedWorkingDirectory cwd(dir.path());
+    r = run.ImportToVXDBFromFile(ro + "/w.csv", 1, recorder);
+  }
+  const std::string after = readAll(ro + "/w.csv");
+  ::umount(ro.c_str());
+  EXPECT_EQ(r.status, ImportOutcome::Status::NotReplaced);
+  EXPECT_NE(r.message.find("The workfile could not be replaced: "), std::string::npos) << r.message;
+  EXPECT_EQ(after, "1001,2001\r\n1001,2002\r\n");
+  EXPECT_EQ(readAll(dir.file(r.errFile)), "1001,2002\r\n");
+}
