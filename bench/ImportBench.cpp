@@ -13,6 +13,7 @@
 //   bench_import --memory 1000000        the peak memory of runs over 100,000 and 1,000,000
 //                                        lines, each in a process of its own (PostgreSQL when
 //                                        it names a server, else SQLite)
+#include "bench/BenchLibrary.h"
 #include "db/Database.h"
 #include "db/Query.h"
 #include "db/Session.h"
@@ -32,67 +33,21 @@
 #include <string>
 
 using namespace vx::db;
+using vxbench::env;
 
 namespace {
 
-std::string env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
-struct Library {
-  std::string folder;
-  std::unique_ptr<Session> admin;
-  std::unique_ptr<Database> adminDb;
-  std::string pgDatabase;
-  std::unique_ptr<Session> session;
-  std::unique_ptr<Database> creator;
+// The demo library, and the desk's login to it.
+struct Library : vxbench::Library {
   std::unique_ptr<Database> desk;
-
-  explicit Library(bool postgres) {
-    folder = std::filesystem::temp_directory_path() / ("vx-import-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    AliasSpec alias{"library", DriverKind::Sqlite, {{"PATH", folder + "/library.vxdb"}, {"CREATE", "1"}}};
-    std::string creatorUser = "creator";
-    if (postgres) {
-      const std::vector<std::pair<std::string, std::string>> server = {
-          {"SERVER NAME", env("VX_TEST_PG_SOCKET_DIR")}, {"PORT", env("VX_TEST_PG_PORT")}};
-      pgDatabase = "vx_import_bench_" + std::to_string(getpid());
-      AliasSpec maintenance{"maintenance", DriverKind::Postgres, server};
-      maintenance.settings.emplace_back("DATABASE NAME", "postgres");
-      admin = std::make_unique<Session>("Admin", std::vector<AliasSpec>{maintenance});
-      adminDb = std::make_unique<Database>(*admin);
-      adminDb->databaseName = "Admin";
-      adminDb->aliasName = "maintenance";
-      adminDb->params = {"USER NAME=" + env("VX_TEST_PG_USER")};
-      adminDb->open();
-      adminDb->executeScript("CREATE DATABASE " + pgDatabase);
-      alias = {"library", DriverKind::Postgres, server};
-      alias.settings.emplace_back("DATABASE NAME", pgDatabase);
-      creatorUser = env("VX_TEST_PG_USER");
-    } else {
-      library::installSqliteProcedures();
-    }
-    session = std::make_unique<Session>("Bench", std::vector<AliasSpec>{alias});
-    creator = std::make_unique<Database>(*session);
-    creator->databaseName = "Setup";
-    creator->aliasName = "library";
-    creator->params = {"USER NAME=" + creatorUser};
-    creator->open();
-    library::createLibraryDatabase(*creator, true);
+  explicit Library(bool postgres) : vxbench::Library(postgres, "import_bench") {
     desk = std::make_unique<Database>(*session);
     desk->databaseName = "VXDB";
     desk->aliasName = "library";
     desk->params = {"USER NAME=vxdesk", "PASSWORD=vxdesk-demo"};
     desk->open();
   }
-  ~Library() {
-    desk.reset();
-    creator.reset();
-    session.reset();
-    if (adminDb) adminDb->executeScript("DROP DATABASE " + pgDatabase + " WITH (FORCE)");
-    std::filesystem::remove_all(folder);
-  }
+  ~Library() { desk.reset(); }
 };
 
 const char* const kCycle[3][2] = {{"1001", "2001"}, {"1002", "2001"}, {"1001", "2002"}};

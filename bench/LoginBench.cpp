@@ -16,6 +16,7 @@
 // SQLite always; PostgreSQL when VX_TEST_PG_SOCKET_DIR (with VX_TEST_PG_PORT, VX_TEST_PG_USER)
 // names a server, for instance
 //   eval "export $(scripts/pg-test-cluster.sh start /tmp/vxpg-bench | tr '\n' ' ')"
+#include "bench/BenchLibrary.h"
 #include "db/Database.h"
 #include "db/Query.h"
 #include "db/Session.h"
@@ -36,62 +37,10 @@
 #include <string>
 
 using namespace vx::db;
+using vxbench::env;
+using vxbench::Library;
 
 namespace {
-
-std::string env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
-// A demo library database on one engine, with its session.
-struct Library {
-  std::string folder;
-  std::unique_ptr<Session> session;
-  std::unique_ptr<Database> creator;
-  std::string pgDatabase;
-  std::unique_ptr<Session> adminSession;
-  std::unique_ptr<Database> admin;
-
-  explicit Library(bool postgres) {
-    folder = std::filesystem::temp_directory_path() / ("vx-login-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    AliasSpec alias{"library", DriverKind::Sqlite, {{"PATH", folder + "/library.vxdb"}, {"CREATE", "1"}}};
-    std::string creatorUser = "creator";
-    if (postgres) {
-      const std::vector<std::pair<std::string, std::string>> server = {
-          {"SERVER NAME", env("VX_TEST_PG_SOCKET_DIR")}, {"PORT", env("VX_TEST_PG_PORT")}};
-      pgDatabase = "vx_login_bench_" + std::to_string(getpid());
-      AliasSpec maintenance{"maintenance", DriverKind::Postgres, server};
-      maintenance.settings.emplace_back("DATABASE NAME", "postgres");
-      adminSession = std::make_unique<Session>("Admin", std::vector<AliasSpec>{maintenance});
-      admin = std::make_unique<Database>(*adminSession);
-      admin->databaseName = "Admin";
-      admin->aliasName = "maintenance";
-      admin->params = {"USER NAME=" + env("VX_TEST_PG_USER")};
-      admin->open();
-      admin->executeScript("CREATE DATABASE " + pgDatabase);
-      alias = {"library", DriverKind::Postgres, server};
-      alias.settings.emplace_back("DATABASE NAME", pgDatabase);
-      creatorUser = env("VX_TEST_PG_USER");
-    } else {
-      library::installSqliteProcedures();
-    }
-    session = std::make_unique<Session>("Bench", std::vector<AliasSpec>{alias});
-    creator = std::make_unique<Database>(*session);
-    creator->databaseName = "Setup";
-    creator->aliasName = "library";
-    creator->params = {"USER NAME=" + creatorUser};
-    creator->open();
-    library::createLibraryDatabase(*creator, true);
-  }
-  ~Library() {
-    creator.reset();
-    session.reset();
-    if (admin) admin->executeScript("DROP DATABASE " + pgDatabase + " WITH (FORCE)");
-    std::filesystem::remove_all(folder);
-  }
-};
 
 std::unique_ptr<TVXLogin> deskLogin(Library& lib) {
   auto login = std::make_unique<TVXLogin>(*lib.session);
@@ -113,7 +62,7 @@ std::unique_ptr<TVXLogin> deskLogin(Library& lib) {
 }
 
 void BM_Login(benchmark::State& state, bool postgres) {
-  Library lib(postgres);
+  Library lib(postgres, "login_bench");
   {
     auto first = deskLogin(lib);  // stores the engine settings the database prescribes
     first->setConnected(true);
@@ -137,7 +86,7 @@ void BM_Login(benchmark::State& state, bool postgres) {
 }
 
 void BM_BareConnect(benchmark::State& state, bool postgres) {
-  Library lib(postgres);
+  Library lib(postgres, "login_bench");
   for (auto _ : state) {
     Database db(*lib.session);
     db.databaseName = "VXDB";
@@ -176,7 +125,7 @@ Database& openTreeDatabase(Library& lib, std::unique_ptr<Database>& db) {
 }
 
 void BM_UnitTree(benchmark::State& state, bool postgres) {
-  Library lib(postgres);
+  Library lib(postgres, "login_bench");
   addUnits(lib);
   std::unique_ptr<Database> db;
   openTreeDatabase(lib, db);
@@ -205,7 +154,7 @@ void placeLinear(vx::login::UnitList& list, const std::string& key, int depth, i
 }
 
 void BM_UnitTreeLinearSearch(benchmark::State& state, bool postgres) {
-  Library lib(postgres);
+  Library lib(postgres, "login_bench");
   addUnits(lib);
   std::unique_ptr<Database> db;
   openTreeDatabase(lib, db);
