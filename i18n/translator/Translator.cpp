@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QTabWidget>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -57,6 +58,13 @@ T* as(QObject* o) {
   return qobject_cast<T*>(o);
 }
 
+// The tab widget whose page `o` is (a page's parent is the tab widget's stack), or nullptr.
+QTabWidget* tabOf(QObject* o) {
+  if (!o->isWidgetType() || !o->parent() || !o->parent()->parent()) return nullptr;
+  auto* tabs = qobject_cast<QTabWidget*>(o->parent()->parent());
+  return tabs && tabs->indexOf(static_cast<QWidget*>(o)) >= 0 ? tabs : nullptr;
+}
+
 const TextAdapter kTextAdapters[] = {
     {"Caption", [](QObject* o, bool root) { return root && o->isWidgetType(); },
      [](QObject* o) { return as<QWidget>(o)->windowTitle(); },
@@ -70,6 +78,9 @@ const TextAdapter kTextAdapters[] = {
     {"Caption", [](QObject* o, bool root) { return !root && as<QGroupBox>(o) != nullptr; },
      [](QObject* o) { return as<QGroupBox>(o)->title(); },
      [](QObject* o, const QString& v) { as<QGroupBox>(o)->setTitle(v); }},
+    {"Caption", [](QObject* o, bool root) { return !root && tabOf(o) != nullptr; },
+     [](QObject* o) { return tabOf(o)->tabText(tabOf(o)->indexOf(static_cast<QWidget*>(o))); },
+     [](QObject* o, const QString& v) { tabOf(o)->setTabText(tabOf(o)->indexOf(static_cast<QWidget*>(o)), v); }},
     {"Caption", [](QObject* o, bool) { return as<QAction>(o) != nullptr; },
      [](QObject* o) { return as<QAction>(o)->text(); },
      [](QObject* o, const QString& v) { as<QAction>(o)->setText(v); }},
@@ -135,7 +146,8 @@ bool hasLinesProperty(const QObject* o) {
 }
 
 // Children the walk leaves alone: other windows, and the parts Qt builds inside its own
-// widgets (a combo box's editor and popup, a scroll area's bars, objects named "qt_...").
+// widgets (a combo box's editor and popup, a scroll area's bars, objects named "qt_..." other
+// than the two that hold the program's controls).
 bool walked(const QObject* child) {
   if (qobject_cast<const TIvCustomTranslator*>(child)) return false;
   if (const auto* w = qobject_cast<const QWidget*>(child)) {
@@ -143,7 +155,11 @@ bool walked(const QObject* child) {
     if (t == Qt::Window || t == Qt::Dialog || t == Qt::Sheet || t == Qt::Drawer || t == Qt::Tool) return false;
   }
   const QString name = child->objectName();
-  if (name.startsWith(QLatin1String("qt_")) && name != QLatin1String("qt_scrollarea_viewport")) return false;
+  // Two of Qt's own parts hold the program's controls: a scroll area's viewport and a tab
+  // widget's stack of pages.
+  if (name.startsWith(QLatin1String("qt_")) && name != QLatin1String("qt_scrollarea_viewport") &&
+      name != QLatin1String("qt_tabwidget_stackedwidget"))
+    return false;
   const QObject* parent = child->parent();
   if (qobject_cast<const QComboBox*>(parent) || qobject_cast<const QAbstractSpinBox*>(parent)) return false;
   return true;

@@ -82,6 +82,9 @@ TEST_F(ImportDialog, ImportThenDetailsReportAndCloseInTwoLanguages) {
     EXPECT_TRUE(d->button("cmdImport")->isEnabled());
     EXPECT_FALSE(d->button("cmdCancel")->isEnabled());
     EXPECT_TRUE(d->button("cmdClose")->isDefault());
+    // The tabs and the controls on their pages follow the language too.
+    EXPECT_EQ(d->ImportPage()->tabText(1), lang == 1 ? "Res&ultat" : "Res&ult");
+    EXPECT_NE(d->button("cmdbrowse")->text(), lang == 1 ? "&Browse ..." : "");
     screenshot(*d, "import-before-" + code);
     bool duringShot = false;
     QTimer::singleShot(0, [&] {
