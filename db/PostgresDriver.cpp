@@ -171,8 +171,10 @@ const char* libpqKeyword(const std::string& name) {
   return nullptr;
 }
 
-// libpq's own keyword of that name (compared without case), or "".
-std::string libpqOwnKeyword(const std::string& name) {
+// The libpq keyword a parameter line of that name goes in as: one of the program's names
+// above, or libpq's own keyword (compared without case); "" for a name libpq does not know.
+std::string libpqName(const std::string& name) {
+  if (const char* k = libpqKeyword(name)) return k;
   std::string key;
   PQconninfoOption* defaults = PQconndefaults();
   for (auto* o = defaults; o && o->keyword; ++o)
@@ -187,16 +189,8 @@ class PgConnection : public Connection {
     // Only names libpq knows go through; a later line replaces an earlier one, and the
     // alias's lines replace the defaults.
     std::vector<std::pair<std::string, std::string>> kv = PostgresDriver::defaultSettings();
-    PQconninfoOption* defaults = PQconndefaults();
-    auto known = [&](const std::string& n) {
-      for (auto* o = defaults; o && o->keyword; ++o)
-        if (sameName(n, o->keyword)) return std::string(o->keyword);
-      return std::string();
-    };
     for (const auto& [name, value] : p.values) {
-      std::string key;
-      if (const char* k = libpqKeyword(name)) key = k;
-      else key = known(name);
+      const std::string key = libpqName(name);
       if (key.empty() || value.empty()) continue;
       bool replaced = false;
       for (auto& e : kv)
@@ -206,7 +200,6 @@ class PgConnection : public Connection {
         }
       if (!replaced) kv.emplace_back(key, value);
     }
-    PQconninfoFree(defaults);
     std::vector<const char*> keys, values;
     for (const auto& [k, v] : kv) {
       keys.push_back(k.c_str());
@@ -287,7 +280,7 @@ std::vector<std::pair<std::string, std::string>> PostgresDriver::defaultSettings
 }
 
 bool PostgresDriver::knowsSetting(const std::string& name) {
-  return libpqKeyword(name) != nullptr || !libpqOwnKeyword(name).empty();
+  return !libpqName(name).empty();
 }
 
 }  // namespace vx::db
