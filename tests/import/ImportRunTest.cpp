@@ -166,11 +166,17 @@ TEST(ImportRunNames, UniqueNamesAndExtensions) {
   EXPECT_EQ(ImportRun::Rename_if_exists(" my file .log"), "my file_1.log");
 }
 
-TEST(ImportRunFailures, NothingIsTouchedWhenTheRunCannotStart) {
-  vxtest::TestLibrary library(Engine::Sqlite);
-  auto db = library.login("vxdesk", "vxdesk-demo");
-  ImportRun run(library.session());
+// A run on the demo library (SQLite) that goes wrong: the library, the desk's login, the run
+// and a temporary folder.
+class ImportRunFailures : public ::testing::Test {
+ protected:
+  vxtest::TestLibrary library{Engine::Sqlite};
+  std::unique_ptr<vx::db::Database> db = library.login("vxdesk", "vxdesk-demo");
+  ImportRun run{library.session()};
   vxtest::TempDir dir;
+};
+
+TEST_F(ImportRunFailures, NothingIsTouchedWhenTheRunCannotStart) {
   std::filesystem::create_directories(dir.file("out"));
   ScopedWorkingDirectory cwd(dir.file("out"));
   Recorder recorder;
@@ -212,11 +218,7 @@ void expectNothingLost(const std::vector<std::string>& records, const std::strin
   }
 }
 
-TEST(ImportRunFailures, AFullDiskStopsTheRunAndKeepsTheWorkfile) {
-  vxtest::TestLibrary library(Engine::Sqlite);
-  auto db = library.login("vxdesk", "vxdesk-demo");
-  ImportRun run(library.session());
-  vxtest::TempDir dir;
+TEST_F(ImportRunFailures, AFullDiskStopsTheRunAndKeepsTheWorkfile) {
   const std::string small = dir.file("small");
   std::filesystem::create_directories(small);
   if (::mount("vxfull", small.c_str(), "tmpfs", 0, "size=16k") != 0)
@@ -282,11 +284,7 @@ TEST(ImportRunPostgres, TheServerGoneMidRunRejectsTheRestWhichStaysInTheWorkfile
   });
 }
 
-TEST(ImportRunFailures, OutputsOnAnotherFileSystemThanTheWorkfile) {
-  vxtest::TestLibrary library(Engine::Sqlite);
-  auto db = library.login("vxdesk", "vxdesk-demo");
-  ImportRun run(library.session());
-  vxtest::TempDir dir;
+TEST_F(ImportRunFailures, OutputsOnAnotherFileSystemThanTheWorkfile) {
   const std::string other = dir.file("other");
   std::filesystem::create_directories(other);
   if (::mount("vxother", other.c_str(), "tmpfs", 0, "size=1m") != 0)
@@ -310,11 +308,7 @@ TEST(ImportRunFailures, OutputsOnAnotherFileSystemThanTheWorkfile) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("w.err")));
 }
 
-TEST(ImportRunFailures, ReadOnlyFileSystemsAreReportedAndTheWorkfileKept) {
-  vxtest::TestLibrary library(Engine::Sqlite);
-  auto db = library.login("vxdesk", "vxdesk-demo");
-  ImportRun run(library.session());
-  vxtest::TempDir dir;
+TEST_F(ImportRunFailures, ReadOnlyFileSystemsAreReportedAndTheWorkfileKept) {
   const std::string ro = dir.file("ro");
   std::filesystem::create_directories(ro);
   if (::mount("vxro", ro.c_str(), "tmpfs", 0, "size=1m") != 0)
