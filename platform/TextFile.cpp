@@ -40,6 +40,18 @@ void TextFile::requireMode(Mode m) const {
   if (mode_ != m) throw IoError(m == Mode::Read ? 104 : 105);
 }
 
+namespace {
+
+constexpr int kReopenAttempts = 16;
+
+bool namesSameFile(int fd, const std::string& path) {
+  struct stat held {}, named {};
+  return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
+}
+
+}  // namespace
+
 void TextFile::open(int flags, bool exclusive, bool truncate) {
   close();
   if (path_.empty()) throw IoError(winerr::FileNotFound);
@@ -50,12 +62,21 @@ void TextFile::open(int flags, bool exclusive, bool truncate) {
   // The read-only attribute refuses writers even for root, whom the kernel would let in.
   if (writing && existed && fs::isReadOnly(path_)) throw IoError(winerr::AccessDenied);
 
-  int fd = ::open(path_.c_str(), flags | O_CLOEXEC, 0666);
-  if (fd < 0) fail(errno);
-  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-    int err = errno;
+  int fd = -1;
+  for (int attempt = 1;; ++attempt) {
+    fd = ::open(path_.c_str(), flags | O_CLOEXEC, 0666);
+    if (fd < 0) fail(errno);
+    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+      int err = errno;
+      ::close(fd);
+      fail(err);
+    }
+    // Another program may have put a new file in the path's place (renamed over it) between
+    // the open and the lock, while it held the old one: the lock is only worth anything on
+    // the file the path names now, else a line written would go to the replaced file.
+    if (namesSameFile(fd, path_)) break;
     ::close(fd);
-    fail(err);
+    if (attempt == kReopenAttempts) fail(EWOULDBLOCK);
   }
   // Cut only once the lock is ours, so a refused open never changes the file.
   if (truncate && ::ftruncate(fd, 0) != 0) {

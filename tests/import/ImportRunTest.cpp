@@ -1,6 +1,7 @@
 // The import run on the demo library: the files it leaves, the report, the posting of each
 // line with its returns, cancelling, and the rule that no record is ever lost.
 #include "import/ImportRun.h"
+#include "tests/support/CuttableLink.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestLibrary.h"
 
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
@@ -278,6 +280,59 @@ TEST(ImportRunPostgres, TheServerGoneMidRunRejectsTheRestWhichStaysInTheWorkfile
   const std::string after = readAll(dir.file("work.csv"));
   EXPECT_EQ(after, "1002,2001\r\n1003,2009\r\n1005,2005\r\n");
   EXPECT_NE(readAll(dir.file("work.log")).find("--->>Error: Loan is not possible!\r\n"), std::string::npos);
+  expectNothingLost(records, after, [&](const std::string& item) {
+    return library.count("SELECT COUNT(*) FROM NSU.Loan l JOIN NSU.Copy c ON c.Copy_Id = l.Copy_Id "
+                         "WHERE c.Barcode = '" + item + "'") == 1;
+  });
+}
+
+TEST(ImportRunPostgres, ANetworkCutInTheMiddleOfACallFailsThatLineInTimeAndTheRunGoesOn) {
+  vxtest::TestLibrary library(Engine::Postgres);
+  const vxtest::PgTestServer server = vxtest::pgTestServer();
+  vxtest::CuttableLink link(server.socketDir + "/.s.PGSQL." + server.port);
+  if (!link.available()) GTEST_SKIP() << "cannot make a network namespace here (needs root): " << link.whyUnavailable();
+  // The desk reaches the server over TCP, with the keepalive settings an alias can carry made
+  // short for the test: a probe after 1 s of silence, two more 1 s apart, 3 s for unanswered data.
+  vx::db::Database db(library.session());
+  db.databaseName = "VXDB";
+  db.aliasName = "library";
+  db.params = {"USER NAME=vxdesk", "PASSWORD=vxdesk-demo", "SERVER NAME=127.0.0.1",
+               "PORT=" + std::to_string(link.port()), "keepalives_idle=1", "keepalives_interval=1",
+               "keepalives_count=2", "tcp_user_timeout=3000"};
+  link.connectInside([&] { db.open(); });
+  ImportRun run(library.session());
+  vxtest::TempDir dir;
+  const std::vector<std::string> records = {"1001,2001", "1001,2012", "1002,2001", "1003,2009", "1005,2005"};
+  std::string bytes;
+  for (const auto& r : records) bytes += r + "\r\n";
+  writeAll(dir.file("work.csv"), bytes);
+  // The third line's call reaches the server; its answer never comes back.
+  struct Cutter : Recorder {
+    vxtest::CuttableLink* link = nullptr;
+    void lineDone(int index, int accepted, int total, int percent) override {
+      Recorder::lineDone(index, accepted, total, percent);
+      if (index == 2) link->cutAfterNextRequest();
+    }
+  } cutter;
+  cutter.link = &link;
+  const auto start = std::chrono::steady_clock::now();
+  ImportOutcome r;
+  {
+    ScopedWorkingDirectory cwd(dir.path());
+    r = run.ImportToVXDBFromFile(dir.file("work.csv"), 1, cutter);
+  }
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_TRUE(link.isCut());
+  ASSERT_EQ(r.status, ImportOutcome::Status::Finished) << r.message;
+  EXPECT_LT(seconds, 20.0) << "the run waited for a dead link";
+  EXPECT_EQ(r.accepted, 2);
+  EXPECT_EQ(r.processed, 5);
+  const std::string after = readAll(dir.file("work.csv"));
+  EXPECT_EQ(after, "1002,2001\r\n1003,2009\r\n1005,2005\r\n");
+  // The cut line fails with the engine's own words, the ones after it at once.
+  const std::string log = readAll(dir.file("work.log"));
+  EXPECT_NE(log.find("Item barcode=2001\r\n--->>Error: Loan is not possible!\r\ncould not receive data from server"),
+            std::string::npos) << log;
   expectNothingLost(records, after, [&](const std::string& item) {
     return library.count("SELECT COUNT(*) FROM NSU.Loan l JOIN NSU.Copy c ON c.Copy_Id = l.Copy_Id "
                          "WHERE c.Barcode = '" + item + "'") == 1;

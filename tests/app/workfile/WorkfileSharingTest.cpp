@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <string>
@@ -197,4 +200,53 @@ TEST(WorkfileSharing, TwoDesksAppendingAtOnceLoseAndMixNothing) {
   }
   EXPECT_EQ(inFile, acknowledged);
   EXPECT_EQ(Workfile().getFileLength(path), total);
+}
+
+// The import puts a new workfile in the old one's place while holding the old one open; a
+// desk that opened the path just before that rename and locks just after must not write into
+// the replaced file, where its line would be lost from the workfile.
+TEST(WorkfileSharing, AppendsDuringReplacementsLandInTheFileAtThePath) {
+  TempDir dir;
+  const auto path = dir.file("w.csv");
+  ASSERT_TRUE(Workfile().createFile(path, true));
+  std::atomic<bool> done{false};
+  int replacements = 0;
+  std::thread importer([&] {
+    const std::string next = dir.file("w.new");
+    while (!done) {
+      const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0 || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+        if (fd >= 0) ::close(fd);
+        continue;
+      }
+      writeAll(next, readAll(path));
+      ::rename(next.c_str(), path.c_str());
+      ::close(fd);
+      ++replacements;
+    }
+  });
+  constexpr int kLines = 2000;
+  std::vector<std::string> written;
+  Workfile wf;
+  for (int i = 0; i < kLines; ++i) {
+    const std::string item = std::to_string(100000 + i);
+    if (wf.appendRecord(path, "DESK", item, [] { std::this_thread::yield(); }).written)
+      written.push_back("DESK," + item + "\r\n");
+  }
+  done = true;
+  importer.join();
+  ASSERT_GT(replacements, 100);
+  // Every line told written is in the file at the path, once and in order.
+  const std::string file = readAll(path);
+  std::string lost;
+  std::size_t at = 0;
+  for (const auto& line : written) {
+    const auto found = file.find(line, at);
+    if (found == std::string::npos)
+      lost += line;
+    else
+      at = found + line.size();
+  }
+  EXPECT_EQ(lost, "");
+  EXPECT_EQ(Workfile().getFileLength(path), static_cast<int>(written.size()));
 }
