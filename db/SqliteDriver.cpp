@@ -2,6 +2,7 @@
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <openssl/rand.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -44,9 +45,11 @@ struct FunctionEntry {
   int nargs;
   std::shared_ptr<const ScalarFunction> function;
 };
+struct Rights;
 struct LiveConnection {
   sqlite3* db;
   Connection* connection;
+  Rights* rights;
 };
 std::vector<FunctionEntry>& functions() {
   static std::vector<FunctionEntry> f;
@@ -57,7 +60,121 @@ std::vector<LiveConnection>& liveConnections() {
   return c;
 }
 
-[[noreturn]] void fail(sqlite3* db) { throw DbError(trimMessage(sqlite3_errmsg(db))); }
+// What the logged-on user may do on one connection. The owner may do everything; every
+// other user listed in Db_User has the rights the server grants its desk roles: read the
+// library's tables (not the users' password hashes), add to the exception log, call the
+// library's procedures and functions, and keep temporary objects of its own. A procedure or
+// function of the library runs with its owner's rights, as the server's do, whoever calls it.
+struct Rights {
+  bool owner = true;
+  int definer = 0;  // > 0 while a procedure or function of the library runs
+};
+
+class DefinerScope {
+ public:
+  explicit DefinerScope(Rights& r) : rights_(r) { ++rights_.definer; }
+  ~DefinerScope() { --rights_.definer; }
+  DefinerScope(const DefinerScope&) = delete;
+  DefinerScope& operator=(const DefinerScope&) = delete;
+
+ private:
+  Rights& rights_;
+};
+
+// The server's words for the last refusal on this thread: SQLite itself only says "not
+// authorized". The authorizer runs while a statement is prepared, on the preparing thread.
+thread_local std::string lastRefusal;
+
+std::string lowered(const char* name) {
+  std::string s = name ? name : "";
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+int refuse(std::string message) {
+  lastRefusal = std::move(message);
+  return SQLITE_DENY;
+}
+
+bool isTemp(const char* database) { return database && std::string_view(database) == "temp"; }
+
+// SQLite asks about its catalog first when a statement creates, alters or drops an object;
+// the question about the object itself follows and decides. (The catalog cannot be written
+// directly while writable_schema is off, which only the owner may turn on.)
+bool isCatalog(const char* table) {
+  const std::string_view t = table ? table : "";
+  return t == "sqlite_master" || t == "sqlite_temp_master" || t == "sqlite_schema" ||
+         t == "sqlite_temp_schema";
+}
+
+int authorize(void* data, int action, const char* a1, const char* a2, const char* database,
+              const char*) {
+  const Rights& rights = *static_cast<const Rights*>(data);
+  if (rights.owner || rights.definer > 0) return SQLITE_OK;
+  switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_FUNCTION:
+    case SQLITE_RECURSIVE:
+    case SQLITE_TRANSACTION:
+    case SQLITE_SAVEPOINT:
+    case SQLITE_CREATE_TEMP_TABLE:
+    case SQLITE_CREATE_TEMP_INDEX:
+    case SQLITE_CREATE_TEMP_VIEW:
+    case SQLITE_CREATE_TEMP_TRIGGER:
+    case SQLITE_DROP_TEMP_TABLE:
+    case SQLITE_DROP_TEMP_INDEX:
+    case SQLITE_DROP_TEMP_VIEW:
+    case SQLITE_DROP_TEMP_TRIGGER:
+      return SQLITE_OK;
+    case SQLITE_READ:
+      if (!isTemp(database) && sameName(a1 ? a1 : "", "Db_User"))
+        return refuse("permission denied for table " + lowered(a1));
+      return SQLITE_OK;
+    case SQLITE_INSERT:
+      if (isTemp(database) || isCatalog(a1) || sameName(a1 ? a1 : "", "Exception_Log")) return SQLITE_OK;
+      return refuse("permission denied for table " + lowered(a1));
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+      if (isTemp(database) || isCatalog(a1)) return SQLITE_OK;
+      return refuse("permission denied for table " + lowered(a1));
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_VTABLE:
+      return refuse("permission denied for schema nsu");
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_VTABLE:
+    case SQLITE_ALTER_TABLE:
+    case SQLITE_REINDEX:
+    case SQLITE_ANALYZE:
+      return refuse("must be owner of table " + lowered(action == SQLITE_ALTER_TABLE ? a2 : a1));
+    case SQLITE_DROP_VIEW:
+      return refuse("must be owner of view " + lowered(a1));
+    case SQLITE_DROP_INDEX:
+      return refuse("must be owner of index " + lowered(a1));
+    case SQLITE_DROP_TRIGGER:
+      return refuse("must be owner of table " + lowered(a2));
+    case SQLITE_PRAGMA:
+      // Reading a setting is everyone's; changing one (writable_schema, journal_mode, ...)
+      // would change the file for all.
+      if (!a2) return SQLITE_OK;
+      return refuse("permission denied to set parameter \"" + lowered(a1) + "\"");
+    case SQLITE_ATTACH:
+    case SQLITE_DETACH:
+      return refuse("permission denied to attach a database");
+    default:
+      return refuse("permission denied");
+  }
+}
+
+// The engine's message, or the server's words for a refusal of the rights above.
+std::string errorMessage(sqlite3* db, const char* message) {
+  if (sqlite3_errcode(db) == SQLITE_AUTH && !lastRefusal.empty()) return lastRefusal;
+  return trimMessage(message);
+}
+
+[[noreturn]] void fail(sqlite3* db) { throw DbError(errorMessage(db, sqlite3_errmsg(db))); }
 
 void bindValue(sqlite3* db, sqlite3_stmt* st, int index, const Value& v) {
   int rc = SQLITE_OK;
@@ -104,6 +221,7 @@ Value argumentValue(sqlite3_value* v) {
 // What a function installed on one connection calls: the connection and the function.
 struct FunctionBinding {
   Connection* connection;
+  Rights* rights;
   std::shared_ptr<const ScalarFunction> function;
 };
 
@@ -113,6 +231,7 @@ void callFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::vector<Value> args;
     args.reserve(static_cast<size_t>(argc));
     for (int i = 0; i < argc; ++i) args.push_back(argumentValue(argv[i]));
+    const DefinerScope definer(*b->rights);
     const Value r = (*b->function)(*b->connection, args);
     switch (r.type()) {
       case DataType::Unknown: sqlite3_result_null(ctx); break;
@@ -135,7 +254,7 @@ void destroyBinding(void* p) { delete static_cast<FunctionBinding*>(p); }
 // SQLite owns the binding from here on (it destroys it also when the call fails).
 int installFunction(const LiveConnection& c, const FunctionEntry& f) {
   return sqlite3_create_function_v2(c.db, f.name.c_str(), f.nargs, SQLITE_UTF8,
-                                    new FunctionBinding{c.connection, f.function}, callFunction,
+                                    new FunctionBinding{c.connection, c.rights, f.function}, callFunction,
                                     nullptr, nullptr, destroyBinding);
 }
 
@@ -222,7 +341,7 @@ class SqliteStmt {
       if (rc == SQLITE_DONE) break;
       if (rc != SQLITE_ROW) {
         // The message belongs to the failed step; take it before reset clears the state.
-        const std::string msg = trimMessage(sqlite3_errmsg(db_));
+        const std::string msg = errorMessage(db_, sqlite3_errmsg(db_));
         sqlite3_reset(st_);
         throw DbError(msg);
       }
@@ -254,8 +373,8 @@ class PlainStatement : public Statement {
 // `call P (args)`: the arguments are evaluated by a SELECT, then the procedure runs.
 class CallStatement : public Statement {
  public:
-  CallStatement(Connection& c, sqlite3* db, const Translation& t)
-      : conn_(c), procedure_(findProcedure(t.procedure)) {
+  CallStatement(Connection& c, Rights& rights, sqlite3* db, const Translation& t)
+      : conn_(c), rights_(rights), procedure_(findProcedure(t.procedure)) {
     if (!t.sql.empty()) args_ = std::make_unique<SqliteStmt>(db, t.sql);
   }
   ResultSet execute(const std::vector<Value>& args) override {
@@ -264,26 +383,30 @@ class CallStatement : public Statement {
       ResultSet r = args_->execute(args);
       if (!r.rows.empty()) values = std::move(r.rows.front());
     }
+    const DefinerScope definer(rights_);
     return procedure_(conn_, values);
   }
 
  private:
   Connection& conn_;
+  Rights& rights_;
   Procedure procedure_;
   std::unique_ptr<SqliteStmt> args_;
 };
 
 class SqliteProcedureCall : public ProcedureCall {
  public:
-  SqliteProcedureCall(Connection& c, const std::string& name, size_t count)
-      : conn_(c), procedure_(findProcedure(name)), count_(count) {}
+  SqliteProcedureCall(Connection& c, Rights& rights, const std::string& name, size_t count)
+      : conn_(c), rights_(rights), procedure_(findProcedure(name)), count_(count) {}
   ResultSet execute(std::vector<Value>& args) override {
     args.resize(count_);
+    const DefinerScope definer(rights_);
     return procedure_(conn_, args);
   }
 
  private:
   Connection& conn_;
+  Rights& rights_;
   Procedure procedure_;
   size_t count_;
 };
@@ -336,9 +459,10 @@ class SqliteConnection : public Connection {
       throw DbError(msg);
     }
     try {
-      checkLogin(p.value("PASSWORD"));
+      rights_.owner = checkLogin(p.value("PASSWORD"));
+      sqlite3_set_authorizer(db_, authorize, &rights_);
       std::lock_guard lock(registryMutex());
-      const LiveConnection self{db_, this};
+      const LiveConnection self{db_, this, &rights_};
       for (const auto& f : functions())
         if (installFunction(self, f) != SQLITE_OK) fail(db_);
       liveConnections().push_back(self);
@@ -364,7 +488,7 @@ class SqliteConnection : public Connection {
 
   std::unique_ptr<Statement> prepare(const std::string& sql) override {
     const Translation t = translate(sql, Dialect::Sqlite);
-    if (t.isCall) return std::make_unique<CallStatement>(*this, db_, t);
+    if (t.isCall) return std::make_unique<CallStatement>(*this, rights_, db_, t);
     return std::make_unique<PlainStatement>(db_, t.sql);
   }
 
@@ -372,14 +496,14 @@ class SqliteConnection : public Connection {
       const std::string& name, const std::vector<ProcParamDecl>& params) override {
     std::string bare = name;
     if (const auto dot = bare.rfind('.'); dot != std::string::npos) bare = bare.substr(dot + 1);
-    return std::make_unique<SqliteProcedureCall>(*this, bare, params.size());
+    return std::make_unique<SqliteProcedureCall>(*this, rights_, bare, params.size());
   }
 
   void executeScript(const std::string& sql) override {
     const std::string text = translateScript(sql, Dialect::Sqlite);
     char* err = nullptr;
     if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-      const std::string msg = trimMessage(err ? err : sqlite3_errmsg(db_));
+      const std::string msg = errorMessage(db_, err ? err : sqlite3_errmsg(db_));
       sqlite3_free(err);
       throw DbError(msg);
     }
@@ -389,22 +513,31 @@ class SqliteConnection : public Connection {
 
  private:
   // Refuses the user unless the file lists no users, or lists this one with this password.
-  void checkLogin(const std::string& password) {
+  // True when the user owns the database: every user of a file that lists none (a database
+  // just created belongs to whoever opens it), and a listed user marked Is_Owner. A file made
+  // before owners were marked has no owner among its listed users.
+  bool checkLogin(const std::string& password) {
     SqliteStmt hasTable(db_,
                         "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
                         "name = 'Db_User' COLLATE NOCASE");
-    if (hasTable.execute({}).rows.at(0).at(0).asInteger() == 0) return;
+    if (hasTable.execute({}).rows.at(0).at(0).asInteger() == 0) return true;
     SqliteStmt users(db_, "SELECT count(*) FROM Db_User");
-    if (users.execute({}).rows.at(0).at(0).asInteger() == 0) return;
-    SqliteStmt find(db_, "SELECT Password_Hash FROM Db_User WHERE User_Name = ?1");
+    if (users.execute({}).rows.at(0).at(0).asInteger() == 0) return true;
+    SqliteStmt hasOwners(db_, "SELECT count(*) FROM pragma_table_info('Db_User') WHERE name = 'Is_Owner' COLLATE NOCASE");
+    const bool ownersMarked = hasOwners.execute({}).rows.at(0).at(0).asInteger() != 0;
+    SqliteStmt find(db_, ownersMarked
+                             ? "SELECT Password_Hash, Is_Owner FROM Db_User WHERE User_Name = ?1"
+                             : "SELECT Password_Hash, 0 FROM Db_User WHERE User_Name = ?1");
     const ResultSet r = find.execute({Value::text(user_)});
     // The same answer for an unknown user and a wrong password, as the server gives.
     if (r.rows.empty() || !passwordMatches(password, r.rows[0][0].asString()))
       throw DbError("password authentication failed for user \"" + user_ + "\"");
+    return !r.rows[0][1].isNull() && r.rows[0][1].asInteger() == 1;
   }
 
   sqlite3* db_ = nullptr;
   std::string user_;  // the user data of connected_user(); lives as long as db_
+  Rights rights_;     // the authorizer's data; lives as long as db_
 };
 
 }  // namespace
@@ -436,6 +569,27 @@ void SqliteDriver::registerFunction(const std::string& name, int nargs,
 
 bool SqliteDriver::verifyPassword(const std::string& password, const std::string& storedHash) {
   return passwordMatches(password, storedHash);
+}
+
+std::string SqliteDriver::hashPassword(const std::string& password) {
+  constexpr int kIterations = 100000;
+  unsigned char salt[16];
+  unsigned char key[kKeyBytes];
+  if (RAND_bytes(salt, sizeof salt) != 1 ||
+      PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt, sizeof salt,
+                        kIterations, EVP_sha256(), static_cast<int>(kKeyBytes), key) != 1)
+    throw DbError("Cannot make a password hash");
+  auto hex = [](const unsigned char* p, size_t n) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < n; ++i) {
+      out += digits[p[i] >> 4];
+      out += digits[p[i] & 15];
+    }
+    return out;
+  };
+  return "pbkdf2-sha256$" + std::to_string(kIterations) + "$" + hex(salt, sizeof salt) + "$" +
+         hex(key, kKeyBytes);
 }
 
 bool SqliteDriver::hasProcedure(const std::string& name) {

@@ -11,12 +11,20 @@
 // procedures registered here in C++ by name; SQL functions of the library database
 // (VXAccess, ...) are registered here in C++ too.
 //
-// Users: a library file with a table Db_User (User_Name, Password_Hash) that holds at least
+// Users: a library file with a table Db_User (User_Name, Password_Hash, Is_Owner) that holds at least
 // one row admits only the users it lists, with their passwords; anybody else is refused with
 // "password authentication failed for user "<name>"", the server's own words. A file without
 // that table, or with an empty one (a library database just created, not yet given users),
 // admits every name. Password_Hash is "pbkdf2-sha256$<iterations>$<salt hex>$<key hex>":
 // PBKDF2-HMAC-SHA256 over the password, with a 32-byte key.
+//
+// Rights: the owner of the file may do everything. The owner is a listed user whose Is_Owner
+// is 1, or anybody at all while the file lists no users. Every other listed user has the
+// rights the server's library database grants its desk roles: read the library's tables but
+// not Db_User, insert into Exception_Log, call the library's procedures and functions (which
+// run with the owner's rights), and keep temporary tables; anything else is refused at
+// prepare with the server's words ("permission denied for table loan", "must be owner of
+// table loan", ...).
 #include <functional>
 #include <memory>
 #include <string>
@@ -52,6 +60,8 @@ class SqliteDriver {
   // Whether `password` is the one `storedHash` (the Db_User form above) was made from. A
   // malformed hash matches no password.
   static bool verifyPassword(const std::string& password, const std::string& storedHash);
+  // A new hash of `password` in that form, with a random salt.
+  static std::string hashPassword(const std::string& password);
 
   // Opens the database file `params.value("PATH")`. The file must exist unless "CREATE" is
   // "1", "TRUE" or "YES"; "USER NAME" is the name `User` reads back; "PASSWORD" its password

@@ -60,10 +60,13 @@ CREATE TABLE Global_Options (
 -- with a 32-byte key, for example from
 --   openssl kdf -keylen 32 -kdfopt digest:SHA256 -kdfopt pass:PASSWORD
 --               -kdfopt hexsalt:$(openssl rand -hex 16) -kdfopt iter:100000 PBKDF2
--- (the key printed without its colons). Only on this engine: not a table of the server.
+-- (the key printed without its colons). Is_Owner 1 marks the owner, who may change and drop
+-- everything; the other users have the rights the server grants its desk roles. Only on this
+-- engine: not a table of the server, and not readable by the desk users.
 CREATE TABLE Db_User (
   User_Name      TEXT NOT NULL PRIMARY KEY,
-  Password_Hash  TEXT NOT NULL
+  Password_Hash  TEXT NOT NULL,
+  Is_Owner       INTEGER NOT NULL DEFAULT 0 CHECK (Is_Owner IN (0, 1))
 );
 
 -- Library units ------------------------------------------------------------------------------
