@@ -23,4 +23,21 @@ using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>
 ToolRun runTool(const std::string& tool, const std::vector<std::string>& args,
                 const EnvChanges& env, const std::string& scratchDir);
 
+// A run on a terminal, and the terminal's echo setting as the tool left it.
+struct TerminalRun {
+  int exitCode = -1;              // as in ToolRun
+  std::string shown;              // everything the tool wrote to the terminal
+  bool answered = false;          // the tool showed the awaited text and the answer was typed
+  bool echoWhenAnswered = false;  // whether the terminal echoed input at that moment
+  bool echoAtEnd = false;         // whether it echoes input after the tool has ended
+};
+
+// Runs `tool` with a new pseudo-terminal as its standard input, output and error (and its
+// controlling terminal). When the tool has shown `awaited`, `typed` is typed on the terminal.
+// A tool still running after 60 seconds is killed. Throws std::runtime_error when the
+// process cannot be started.
+TerminalRun runToolOnTerminal(const std::string& tool, const std::vector<std::string>& args,
+                              const EnvChanges& env, const std::string& awaited,
+                              const std::string& typed);
+
 }  // namespace vxtest

@@ -115,7 +115,7 @@ TEST_F(ToolsTest, BadArgumentsPrintTheUsageAndExitWith2) {
   const std::vector<std::vector<std::string>> vxdbCases = {
       {}, {"frobnicate", "lib"}, {"create"}, {"drop", "lib", "extra"},
       {"create", "lib", "--user"}, {"seed", "lib", "--no-demo"}, {"list", "lib"},
-      {"create", "lib", "--colour"}};
+      {"create", "lib", "--colour"}, {"create", "lib", "--demo", "--no-demo"}};
   for (const auto& args : vxdbCases) {
     const ToolRun r = vxdb(args, false);
     EXPECT_EQ(r.exitCode, 2) << "vxdb " << ::testing::PrintToString(args);
@@ -361,9 +361,9 @@ class PostgresToolsTest : public ToolsTest {
 };
 
 TEST_F(PostgresToolsTest, CreateLendAndDropOnTheServer) {
-  ToolRun r = vxdb({"create", "central"});
+  ToolRun r = vxdb({"create", "central", "--demo"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  r = vxdb({"create", "central"});
+  r = vxdb({"create", "central", "--demo"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("already exists"), std::string::npos) << r.err;
 
@@ -382,6 +382,38 @@ TEST_F(PostgresToolsTest, CreateLendAndDropOnTheServer) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find(database_), std::string::npos) << r.err;
   database_.clear();
+}
+
+// The demo users are roles of the whole server with published passwords: a library created
+// there gets them only when asked.
+TEST_F(PostgresToolsTest, CreateMakesTheDemoUsersOnlyWithDemo) {
+  writeAll(aliasFile(), readAll(aliasFile()) + "[maint]\nDRIVER=POSTGRES\nSERVER NAME=" +
+                            server_.socketDir + "\nPORT=" + server_.port +
+                            "\nDATABASE NAME=postgres\n");
+  const auto demoLogin = [&](const std::string& alias) {
+    return vxsql({alias, "SELECT 1 AS One", "-U", "vxdesk", "-P", "vxdesk-demo"}, false);
+  };
+  // Demo roles left by earlier tests lose their password, so that only this create can give
+  // them one.
+  ToolRun r = vxsql({"maint",
+                     "DO $$ BEGIN IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'vxdesk') THEN "
+                     "ALTER ROLE vxdesk PASSWORD NULL; END IF; END $$"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_EQ(demoLogin("maint").exitCode, 1);
+
+  r = vxdb({"create", "central"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = demoLogin("central");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("password authentication failed"), std::string::npos) << r.err;
+  r = vxsql({"central", "SELECT count(*) AS Units FROM NSU.Unit"});
+  EXPECT_EQ(singleColumn(r), std::vector<std::string>{"0"}) << r.out << r.err;
+
+  ASSERT_EQ(vxdb({"drop", "central"}).exitCode, 0);
+  r = vxdb({"create", "central", "--demo"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = demoLogin("central");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
 TEST_F(PostgresToolsTest, DropRefusesADatabaseThatIsNotALibraryDatabase) {

@@ -33,18 +33,21 @@ Options parse(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (takeValue(args, i, "--user", o.user) || takeValue(args, i, "--password", o.password))
+    if (takeValue(args, i, "--user", o.user) || takeValue(args, i, "--password", o.password) ||
+        takeValue(args, i, "--password-file", o.passwordFile))
       continue;
-    if (a == "--no-demo") {
-      if (o.command != "create") throw UsageError{"--no-demo belongs to create"};
-      o.demo = false;
+    if (a == "--demo" || a == "--no-demo") {
+      if (o.command != "create") throw UsageError{a + " belongs to create"};
+      const bool demo = a == "--demo";
+      if (o.demo && *o.demo != demo) throw UsageError{"give --demo or --no-demo, not both"};
+      o.demo = demo;
       continue;
     }
     if (a.size() > 1 && a[0] == '-') throw UsageError{"unknown option \"" + a + "\""};
     positional.push_back(a);
   }
   if (o.command == "list") {
-    if (!positional.empty() || o.user || o.password)
+    if (!positional.empty() || o.user || o.password || o.passwordFile)
       throw UsageError{"list takes no arguments"};
     return o;
   }

@@ -16,8 +16,10 @@ struct Options {
   std::string command;  // create, seed, drop or list
   std::string alias;    // set for every command but list
   std::optional<std::string> user;
-  std::optional<std::string> password;
-  bool demo = true;     // create: load the demo data too
+  std::optional<std::string> password;      // --password: kept for old scripts
+  std::optional<std::string> passwordFile;  // --password-file
+  // create: --demo (true) or --no-demo (false); unset, the driver decides (see main.cpp).
+  std::optional<bool> demo;
 };
 
 // The arguments after the program name. Raises UsageError.

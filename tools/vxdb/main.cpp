@@ -1,7 +1,7 @@
 // vxdb: creates, seeds and drops the library database behind an alias, and lists the aliases.
 //
 // Exit status: 0 done, 1 the operation failed (the engine's message is printed), 2 bad
-// arguments (the usage is printed).
+// arguments (the usage is printed) or a password file that cannot be read.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -23,31 +23,39 @@
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
 #include "db/library/LibraryDatabase.h"
+#include "tools/common/PasswordSource.h"
 
 using namespace vx::db;
 using namespace vx::tools::vxdb;
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: vxdb create ALIAS [--user U] [--password P] [--no-demo]\n"
-    "       vxdb seed ALIAS [--user U] [--password P]\n"
-    "       vxdb drop ALIAS [--user U] [--password P]\n"
-    "       vxdb list\n"
-    "\n"
-    "  create  makes the library database of ALIAS: a SQLite alias gets its file (which must\n"
-    "          not exist yet); a PostgreSQL alias gets its DATABASE NAME created on the server\n"
-    "          (through the server's \"postgres\" database). Then the tables, the procedures\n"
-    "          and, unless --no-demo, the demo data (which also creates the demo roles on\n"
-    "          PostgreSQL, so it needs a role that may create roles).\n"
-    "  seed    loads the demo data into an existing, empty library database.\n"
-    "  drop    removes the library database: the SQLite file, or DROP DATABASE on the server.\n"
-    "          Only a library database is dropped.\n"
-    "  list    the configured aliases with their drivers and databases.\n"
-    "\n"
-    "--user and --password log on (PostgreSQL also takes libpq's PGUSER and PGPASSWORD).\n"
-    "Aliases come from $VELLUMDEX_ALIASES, or ~/.config/vellumdex/aliases.ini and\n"
-    "/etc/vellumdex/aliases.ini.\n";
+std::string usage() {
+  return "usage: vxdb create ALIAS [--user U] [--password-file FILE] [--demo | --no-demo]\n"
+         "       vxdb seed ALIAS [--user U] [--password-file FILE]\n"
+         "       vxdb drop ALIAS [--user U] [--password-file FILE]\n"
+         "       vxdb list\n"
+         "\n"
+         "  create  makes the library database of ALIAS: a SQLite alias gets its file (which must\n"
+         "          not exist yet); a PostgreSQL alias gets its DATABASE NAME created on the server\n"
+         "          (through the server's \"postgres\" database). Then the tables and the\n"
+         "          procedures, and the demo data: on SQLite unless --no-demo, on PostgreSQL only\n"
+         "          with --demo. On PostgreSQL the demo data creates the demo users, roles of the\n"
+         "          whole server with published passwords, so it is never loaded there unasked;\n"
+         "          it needs a role that may create roles.\n"
+         "  seed    loads the demo data (and so the demo users) into an existing, empty library\n"
+         "          database.\n"
+         "  drop    removes the library database: the SQLite file, or DROP DATABASE on the server.\n"
+         "          Only a library database is dropped.\n"
+         "  list    the configured aliases with their drivers and databases.\n"
+         "\n"
+         "--user logs on as that user (PostgreSQL also takes libpq's PGUSER).\n"
+         "\n" +
+         vx::tools::passwordHelp("--password P") +
+         "\n"
+         "Aliases come from $VELLUMDEX_ALIASES, or ~/.config/vellumdex/aliases.ini and\n"
+         "/etc/vellumdex/aliases.ini.\n";
+}
 
 std::string setting(const AliasSpec& a, const std::string& name) {
   for (const auto& [k, v] : a.settings)
@@ -121,6 +129,11 @@ void removeFileIfPresent(const std::string& path) {
 
 int create(Session& session, const Options& o) {
   const AliasSpec& alias = session.alias(o.alias);
+  // The demo users of a server are roles of the whole cluster, with published passwords, and
+  // outlive the database: a library made on a server gets them only when asked. A SQLite file
+  // keeps its users inside itself, where they admit to nothing but that file, which whoever
+  // may open it reads without logging on.
+  const bool demo = o.demo.value_or(alias.driver == DriverKind::Sqlite);
   if (alias.driver == DriverKind::Sqlite) {
     const std::string path = setting(alias, "PATH");
     if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty()) {
@@ -139,13 +152,13 @@ int create(Session& session, const Options& o) {
     ::close(fd);
     try {
       auto db = openLibrary(session, o);
-      library::createLibraryDatabase(*db, o.demo);
+      library::createLibraryDatabase(*db, demo);
     } catch (...) {
       ::unlink(path.c_str());
       throw;
     }
     std::cout << "Created the library database " << path
-              << (o.demo ? " with demo data" : "") << "\n";
+              << (demo ? " with demo data" : "") << "\n";
     return 0;
   }
 
@@ -154,7 +167,7 @@ int create(Session& session, const Options& o) {
   admin->executeScript("CREATE DATABASE " + quoteIdentifier(name));
   try {
     auto db = openLibrary(session, o);
-    library::createLibraryDatabase(*db, o.demo);
+    library::createLibraryDatabase(*db, demo);
   } catch (const DbError& e) {
     // A half-made database is of no use, and would make the next create fail.
     std::string cleanup;
@@ -166,7 +179,8 @@ int create(Session& session, const Options& o) {
     }
     throw DbError(e.what() + cleanup);
   }
-  std::cout << "Created the library database " << name << (o.demo ? " with demo data" : "")
+  std::cout << "Created the library database " << name
+            << (demo ? " with demo data" : " without the demo data and users (--demo loads them)")
             << "\n";
   return 0;
 }
@@ -259,15 +273,26 @@ int list(Session& session) {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << kUsage;
+    std::cout << usage();
     return 0;
   }
   Options o;
   try {
     o = parse(args);
   } catch (const UsageError& e) {
-    std::cerr << "vxdb: " << e.message << "\n" << kUsage;
+    std::cerr << "vxdb: " << e.message << "\n" << usage();
     return 2;
+  }
+  if (o.command != "list") {
+    try {
+      // From here on o.password is the password to log on with, whichever way gave it.
+      o.password = vx::tools::readPassword(
+          {o.password, o.passwordFile, o.user.has_value(),
+           "Password for " + o.user.value_or("") + " on " + o.alias + ": "});
+    } catch (const vx::tools::PasswordFileError& e) {
+      std::cerr << "vxdb: " << e.what() << "\n";
+      return 2;
+    }
   }
   try {
     Session session("Default");

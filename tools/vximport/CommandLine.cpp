@@ -66,9 +66,10 @@ settings, the user's right to run "System Down Import", the unit, and the clocks
 machine and the server (a difference beyond the database's slack time aborts, unless
 --ignore-clock).
 
-The password is read from a prompt without echo when standard input is a terminal; else from
-the environment variable VX_PASSWORD, or from the first line of --password-file FILE. It is
-never taken from the command line, where every user of the machine can read it.
+The password is read from the first line of --password-file FILE when one is named; else from
+a prompt without echo when standard input is a terminal; else from the environment variable
+VX_PASSWORD. It is never taken from the command line, where every user of the machine can
+read it.
 
 Progress goes to standard error: a bar with lines per second and the time left on a terminal,
 one line per thousand lines otherwise. The report is printed at the end.

@@ -3,8 +3,8 @@
 //   vximport WORKFILE --alias ALIAS --user USER --unit UNIT_ID
 //            [--password-file FILE] [--ignore-clock] [--help] [--version]
 // The password is never taken from the command line (every user of the machine can read it
-// there): it comes from a prompt without echo on a terminal, else from VX_PASSWORD or the
-// first line of --password-file.
+// there): it comes from the first line of --password-file, else from a prompt without echo on
+// a terminal, else from VX_PASSWORD (tools/common/PasswordSource.h).
 #include <optional>
 #include <stdexcept>
 #include <string>

@@ -7,19 +7,18 @@
 #include "import/ImportStrings.h"
 #include "platform/SilentAbort.h"
 #include "platform/UserInterface.h"
+#include "tools/common/PasswordSource.h"
 #include "tools/vximport/CommandLine.h"
 #include "vxcomp/access/VXAccess.h"
 #include "vxcomp/login/VXLogin.h"
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 
-#include <termios.h>
 #include <unistd.h>
 
 using namespace vx::tools::vximport;
@@ -83,35 +82,6 @@ class TerminalProgress : public vx::import::ImportObserver {
   std::chrono::steady_clock::time_point start_;
 };
 
-std::string readPassword(const Options& o) {
-  if (::isatty(STDIN_FILENO) == 1) {
-    std::fprintf(stderr, "Password for %s on %s: ", o.user.c_str(), o.alias.c_str());
-    termios saved{};
-    const bool haveTerminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (haveTerminal) {
-      termios quiet = saved;
-      quiet.c_lflag &= ~tcflag_t(ECHO);
-      ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
-    std::string password;
-    std::getline(std::cin, password);
-    if (haveTerminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-    std::fprintf(stderr, "\n");
-    return password;
-  }
-  if (o.passwordFile) {
-    std::ifstream in(*o.passwordFile);
-    if (!in) throw UsageError("cannot read the password file " + *o.passwordFile);
-    std::string password;
-    std::getline(in, password);
-    if (!password.empty() && password.back() == '\r') password.pop_back();
-    return password;
-  }
-  if (const char* p = std::getenv("VX_PASSWORD")) return p;
-  throw UsageError("no password: standard input is not a terminal, and neither VX_PASSWORD nor "
-                   "--password-file gives one");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,9 +97,18 @@ int main(int argc, char** argv) {
       std::printf("vximport %s\n", VX_VERSION);
       return kAllAccepted;
     }
-    password = readPassword(o);
+    // The user is always named, so on a terminal the prompt asks unless a file was named.
+    const auto given = vx::tools::readPassword(
+        {std::nullopt, o.passwordFile, true, "Password for " + o.user + " on " + o.alias + ": "});
+    if (!given)
+      throw UsageError("no password: standard input is not a terminal, and neither VX_PASSWORD nor "
+                       "--password-file gives one");
+    password = *given;
   } catch (const UsageError& e) {
     std::fprintf(stderr, "vximport: %s\n(vximport --help tells how it is used)\n", e.what());
+    return kUsage;
+  } catch (const vx::tools::PasswordFileError& e) {
+    std::fprintf(stderr, "vximport: %s\n", e.what());
     return kUsage;
   }
 

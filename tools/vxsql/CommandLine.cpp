@@ -79,6 +79,8 @@ Options parse(const std::vector<std::string>& args) {
       o.user = value();
     } else if (a == "-P") {
       o.password = value();
+    } else if (a == "--password-file") {
+      o.passwordFile = value();
     } else if (a == "--proc") {
       if (o.proc) throw UsageError{"--proc is given twice"};
       o.proc = value();

@@ -27,7 +27,8 @@ struct Options {
   std::optional<std::string> sql;   // exactly one of sql and proc is set
   std::optional<std::string> proc;
   std::optional<std::string> user;
-  std::optional<std::string> password;
+  std::optional<std::string> password;      // -P: kept for old scripts (see PasswordSource.h)
+  std::optional<std::string> passwordFile;  // --password-file
   std::vector<ParamArg> params;     // in the order given; names unique (case-insensitive)
 };
 

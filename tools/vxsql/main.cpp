@@ -2,7 +2,7 @@
 // through the same engine layer as the program, and prints what came back.
 //
 // Exit status: 0 done, 1 the statement failed (the engine's message is printed), 2 bad
-// arguments (the usage is printed).
+// arguments (the usage is printed) or a password file that cannot be read.
 #include <charconv>
 #include <cstdint>
 #include <iostream>
@@ -17,6 +17,7 @@
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
 #include "db/library/LibraryDatabase.h"
+#include "tools/common/PasswordSource.h"
 #include "tools/vxsql/CommandLine.h"
 
 using namespace vx::db;
@@ -24,23 +25,27 @@ using namespace vx::tools::vxsql;
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: vxsql ALIAS [-U user] [-P password] [-p Name=value ...] [--type Name=TYPE ...] \"SQL\"\n"
-    "       vxsql ALIAS [-U user] [-P password] --proc NAME [-p Name=value | --inout Name[=value]]...\n"
-    "             [--type Name=TYPE ...]\n"
-    "\n"
-    "  SQL            one statement in the program's dialect; :Name parameters take the -p values\n"
-    "                 (bound, never pasted into the text). Rows are printed as a table.\n"
-    "  --proc NAME    runs the stored procedure NAME with the parameters in the order given:\n"
-    "                 -p is an input, --inout an input and output (null when no value is given).\n"
-    "                 The in-out values are printed after the call, one Name=value a line.\n"
-    "  --type N=TYPE  integer, string or datetime (YYYY-MM-DD[ HH:MM[:SS]]). Without it a value\n"
-    "                 written as a plain integer (no sign but '-', no leading zero) is an integer\n"
-    "                 and anything else a string.\n"
-    "  -U, -P         log on (PostgreSQL also takes libpq's PGUSER and PGPASSWORD).\n"
-    "  --             ends the options (for a statement that begins with '-').\n"
-    "\n"
-    "A null prints as NULL.\n";
+std::string usage() {
+  return "usage: vxsql ALIAS [-U user] [--password-file FILE] [-p Name=value ...]\n"
+         "             [--type Name=TYPE ...] \"SQL\"\n"
+         "       vxsql ALIAS [-U user] [--password-file FILE] --proc NAME\n"
+         "             [-p Name=value | --inout Name[=value]]... [--type Name=TYPE ...]\n"
+         "\n"
+         "  SQL            one statement in the program's dialect; :Name parameters take the -p values\n"
+         "                 (bound, never pasted into the text). Rows are printed as a table.\n"
+         "  --proc NAME    runs the stored procedure NAME with the parameters in the order given:\n"
+         "                 -p is an input, --inout an input and output (null when no value is given).\n"
+         "                 The in-out values are printed after the call, one Name=value a line.\n"
+         "  --type N=TYPE  integer, string or datetime (YYYY-MM-DD[ HH:MM[:SS]]). Without it a value\n"
+         "                 written as a plain integer (no sign but '-', no leading zero) is an integer\n"
+         "                 and anything else a string.\n"
+         "  -U             the user to log on as (PostgreSQL also takes libpq's PGUSER).\n"
+         "  --             ends the options (for a statement that begins with '-').\n"
+         "\n" +
+         vx::tools::passwordHelp("-P PASSWORD") +
+         "\n"
+         "A null prints as NULL.\n";
+}
 
 std::string shown(const Value& v) {
   if (v.isNull()) return "NULL";
@@ -141,10 +146,19 @@ int main(int argc, char** argv) {
       if (p.value) valueOf(p);
   } catch (const UsageError& e) {
     if (e.message.empty()) {
-      std::cout << kUsage;
+      std::cout << usage();
       return 0;
     }
-    std::cerr << "vxsql: " << e.message << "\n" << kUsage;
+    std::cerr << "vxsql: " << e.message << "\n" << usage();
+    return 2;
+  }
+  std::optional<std::string> password;
+  try {
+    password = vx::tools::readPassword(
+        {o.password, o.passwordFile, o.user.has_value(),
+         "Password for " + o.user.value_or("") + " on " + o.alias + ": "});
+  } catch (const vx::tools::PasswordFileError& e) {
+    std::cerr << "vxsql: " << e.what() << "\n";
     return 2;
   }
   try {
@@ -157,7 +171,7 @@ int main(int argc, char** argv) {
     db.databaseName = "VXDB";
     db.aliasName = o.alias;
     if (o.user) db.params.push_back("USER NAME=" + *o.user);
-    if (o.password) db.params.push_back("PASSWORD=" + *o.password);
+    if (password) db.params.push_back("PASSWORD=" + *password);
     db.open();
     return o.proc ? runProcedure(session, o) : runStatement(session, o);
   } catch (const DbError& e) {

@@ -3,8 +3,12 @@
 -- create roles. data/db/sqlite/demo.sql holds the same rows; keep the two identical.
 --
 -- Demo users (cluster-wide roles, created when missing, password reset on every load):
---   vxdesk / vxdesk-demo    may run the module "System Down Import" (VXAccess gives 1)
---   vxguest / vxguest-demo  may not (VXAccess gives 0); may use "Circulation"
+--   vxdesk    may run the module "System Down Import" (VXAccess gives 1)
+--   vxguest   may not (VXAccess gives 0); may use "Circulation"
+-- Their passwords are published (README.md), so this script never belongs on a production
+-- server: the roles belong to the whole cluster and outlive the database it is loaded into.
+-- `vxdb create` loads it on a server only when asked with --demo. The script is sent to the
+-- server as it is, comments included, so it names the passwords only as verifiers (below).
 --
 -- Times are relative to the moment of loading: bookings, due times and the ILL due times below
 -- are set so many days from "now".
@@ -92,9 +96,21 @@ BEGIN
   END IF;
 END
 $$;
-SET password_encryption = 'scram-sha-256';
-ALTER ROLE vxdesk LOGIN PASSWORD 'vxdesk-demo';
-ALTER ROLE vxguest LOGIN PASSWORD 'vxguest-demo';
+-- The passwords are given as SCRAM-SHA-256 verifiers, which the server stores as they are: the
+-- clear passwords never reach the server, nor its statement log. Made once with Python
+-- (hashlib and hmac; a new random salt each time, so a remade verifier differs but admits the
+-- same password):
+--   def verifier(password, salt, i=4096):
+--       salted = hashlib.pbkdf2_hmac("sha256", password.encode(), salt, i)
+--       key = lambda name: hmac.new(salted, name, "sha256").digest()
+--       b64 = lambda b: base64.b64encode(b).decode()
+--       return (f"SCRAM-SHA-256${i}:{b64(salt)}${b64(hashlib.sha256(key(b'Client Key')).digest())}"
+--               f":{b64(key(b'Server Key'))}")
+--   verifier(the demo password of README.md, os.urandom(16))
+ALTER ROLE vxdesk LOGIN PASSWORD
+  'SCRAM-SHA-256$4096:eOc2/d+xTJS2NnGF15S9WQ==$ePJsQJf+xvlHRuayrh06BRL2s9vhXmeAWYjcSAlm9QI=:5TuYIf29ItGr174+XIF8dXnyn31isY6KVD3Pg2Ggk0o=';
+ALTER ROLE vxguest LOGIN PASSWORD
+  'SCRAM-SHA-256$4096:6pyRaz95trvnzFxqs+lINQ==$YAJwfMH0HyzWs/uuragdB52NYGnDhbzOpkKRCp0hgOQ=:sg7nGKXg8DOpcEJ6bD7nc3JwRyJ/qTtp4rzW97wuihU=';
 ALTER ROLE vxdesk SET search_path = nsu, public;
 ALTER ROLE vxguest SET search_path = nsu, public;
 

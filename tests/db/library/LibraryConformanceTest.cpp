@@ -408,6 +408,25 @@ TEST(SqliteLibrary, MalformedHashesMatchNoPassword) {
     EXPECT_FALSE(SqliteDriver::verifyPassword("vxdesk-demo", bad)) << bad;
 }
 
+// ---- The server's demo roles
+
+// The demo script names the demo passwords only as SCRAM verifiers, which the server keeps as
+// they are: the passwords themselves never reach it, and still admit the demo users.
+TEST(PostgresLibrary, DemoRolesGetVerifiersNeverTheirPasswords) {
+  const std::string demo(library::script(Dialect::Postgres, library::Script::Demo));
+  Library library(Engine::Postgres);
+  for (const std::string user : {"vxdesk", "vxguest"}) {
+    SCOPED_TRACE(user);
+    EXPECT_EQ(demo.find(user + "-demo"), std::string::npos);
+    EXPECT_EQ(library.count("SELECT count(*) FROM pg_authid WHERE rolname = :User AND "
+                            "rolpassword LIKE 'SCRAM-SHA-256$%' AND "
+                            "position(rolpassword IN :Script) > 0",
+                            {Value::text(user), Value::text(demo)}),
+              1);
+    EXPECT_TRUE(library.login(user, user + "-demo")->connected());
+  }
+}
+
 TEST(SqliteLibrary, ScriptsAreEmbeddedWholeForBothEngines) {
   for (const Dialect d : {Dialect::Sqlite, Dialect::Postgres}) {
     const std::string_view schema = library::script(d, library::Script::Schema);
