@@ -24,7 +24,7 @@ class ToolsPassword : public ::testing::Test {
     writeAll(dir_.file("aliases.ini"),
              "[library]\nDRIVER=SQLITE\nPATH=" + dir_.file("library.vxdb") + "\n");
   }
-  // A fresh library with the demo users (a run of vxdb drops it).
+  // A fresh library with the demo users (a run of vxdb drops it), owned by vxdesk.
   void makeLibrary() {
     std::filesystem::remove(dir_.file("library.vxdb"));
     vx::db::library::installSqliteProcedures();
@@ -36,6 +36,8 @@ class ToolsPassword : public ::testing::Test {
     creator.params = {"USER NAME=creator"};
     creator.open();
     vx::db::library::createLibraryDatabase(creator, true);
+    // vxdesk owns it, so that vxdb may drop it as vxdesk.
+    creator.connection().run("UPDATE Db_User SET Is_Owner = 1 WHERE User_Name = 'vxdesk'");
   }
   vxtest::EnvChanges environment(const std::optional<std::string>& vxPassword) const {
     return {{"VELLUMDEX_ALIASES", dir_.file("aliases.ini")},

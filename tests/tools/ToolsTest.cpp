@@ -228,6 +228,37 @@ TEST_F(ToolsTest, ListShowsTheAliasesWithTheirDrivers) {
   EXPECT_EQ(l[2], "central  POSTGRES  db.example.org:5433 / vellumdex");
 }
 
+// The creator owns the file; a desk user may neither give itself rights, read or change the
+// password hashes, nor drop the database.
+TEST_F(ToolsTest, OnlyTheOwnerOfAnEmbeddedLibraryMayChangeOrDropIt) {
+  writeSqliteAlias();
+  createLibrary();  // as vxdesk, its owner
+  const auto asGuest = [&](const std::string& sql) {
+    return vxsql({"lib", sql, "-U", "vxguest", "-P", "vxguest-demo"}, false);
+  };
+  const struct {
+    const char* sql;
+    const char* refusal;
+  } refused[] = {
+      {"INSERT INTO NSU.Module_Access (User_Name, Module_Id, Access_Level) VALUES ('vxguest',1,1)",
+       "permission denied for table module_access"},
+      {"SELECT Password_Hash FROM NSU.Db_User", "permission denied for table db_user"},
+      {"UPDATE NSU.Db_User SET Password_Hash = 'x' WHERE User_Name = 'vxdesk'", "permission denied for table db_user"},
+  };
+  for (const auto& c : refused) {
+    const ToolRun r = asGuest(c.sql);
+    EXPECT_EQ(r.exitCode, 1) << c.sql << r.out;
+    EXPECT_NE(r.err.find(c.refusal), std::string::npos) << c.sql << ": " << r.err;
+  }
+  EXPECT_EQ(asGuest("SELECT count(*) AS Units FROM NSU.Unit").exitCode, 0);
+  ToolRun r = vxdb({"drop", "lib", "--user", "vxguest", "--password", "vxguest-demo"}, false);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("only its owner may"), std::string::npos) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(libraryFile()));
+  r = vxdb({"drop", "lib"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
 // ---- vxsql on SQLite
 
 TEST_F(ToolsTest, LoanAndReturnCodesOfTheDemoBarcodes) {

@@ -21,6 +21,7 @@
 #include "db/DbError.h"
 #include "db/Query.h"
 #include "db/Session.h"
+#include "db/SqliteDriver.h"
 #include "db/library/DemoAlias.h"
 #include "db/library/LibraryDatabase.h"
 #include "tools/common/PasswordSource.h"
@@ -46,7 +47,10 @@ std::string usage() {
          "  seed    loads the demo data (and so the demo users) into an existing, empty library\n"
          "          database.\n"
          "  drop    removes the library database: the SQLite file, or DROP DATABASE on the server.\n"
-         "          Only a library database is dropped.\n"
+         "          Only a library database is dropped, and only by its owner.\n"
+         "\n"
+         "On SQLite the user who creates the file (--user) becomes its owner, who alone may\n"
+         "change and drop it; the other users get the rights a server gives its desk users.\n"
          "  list    the configured aliases with their drivers and databases.\n"
          "\n"
          "--user logs on as that user (PostgreSQL also takes libpq's PGUSER).\n"
@@ -153,12 +157,20 @@ int create(Session& session, const Options& o) {
     try {
       auto db = openLibrary(session, o);
       library::createLibraryDatabase(*db, demo);
+      // The creator owns the file: a listed user marked as owner, with the password given
+      // (a demo user of that name becomes the owner). Without --user nobody is listed as
+      // owner, and once the file lists users, none of them may change or drop it.
+      if (o.user)
+        db->connection().run(
+            "INSERT INTO Db_User (User_Name, Password_Hash, Is_Owner) VALUES (?, ?, 1) "
+            "ON CONFLICT (User_Name) DO UPDATE SET Password_Hash = excluded.Password_Hash, Is_Owner = 1",
+            {Value::text(*o.user), Value::text(SqliteDriver::hashPassword(o.password.value_or("")))});
     } catch (...) {
       ::unlink(path.c_str());
       throw;
     }
-    std::cout << "Created the library database " << path
-              << (demo ? " with demo data" : "") << "\n";
+    std::cout << "Created the library database " << path << (demo ? " with demo data" : "")
+              << (o.user ? ", owned by " + *o.user : std::string()) << "\n";
     return 0;
   }
 
@@ -219,6 +231,13 @@ int drop(Session& session, const Options& o) {
       }
       if (!library)
         throw DbError("Refusing to drop " + path + ": it is not a library database");
+      // Only the owner may: asked as the engine asks it, by preparing (never running) a
+      // statement only the owner may run.
+      try {
+        db->connection().prepare("DROP TABLE NSU.Db_Info");
+      } catch (const DbError& e) {
+        throw DbError("Refusing to drop " + path + ": only its owner may (" + e.what() + ")");
+      }
     }
     removeFileIfPresent(path);
     for (const char* suffix : {"-journal", "-wal", "-shm"}) removeFileIfPresent(path + suffix);

@@ -18,7 +18,9 @@ BEGIN;
 
 INSERT INTO Db_Info (Version, Beta_Version, Upgrading) VALUES ('2.5003', '', 0);
 
-INSERT INTO Db_User (User_Name, Password_Hash) VALUES
+-- A user already listed (the owner who created the file, under a demo user's name) stays as
+-- it is.
+INSERT OR IGNORE INTO Db_User (User_Name, Password_Hash) VALUES
   ('vxdesk',  'pbkdf2-sha256$100000$603c1acf1d5aad99d2b67281f5b18b10$6bb19f7e04417e78681ddc054c58067ecf210c57a05980a51c4ce914066a647b'),
   ('vxguest', 'pbkdf2-sha256$100000$d84e7793fc271c7aa8f71ca68b88c419$6a5e33f806d075a119979e3682365842497c453026b8a7cd017149a8fe12a02c');
 
