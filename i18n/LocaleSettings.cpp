@@ -399,6 +399,18 @@ std::string twoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
 
 }  // namespace
 
+std::string systemDateTimeText(int year, int month, int day, int hour, int minute, int second) {
+  TIvFormatSettings f = formatSettings();
+  if (f.ShortDateFormat.empty() || f.LongTimeFormat.empty()) {
+    TIvLocale locale;
+    if (systemLocale(userDefaultLocaleId(), locale)) f = formatSettingsFor(locale, true, euroSetting());
+    if (f.ShortDateFormat.empty()) f.ShortDateFormat = "yyyy-MM-dd";
+    if (f.LongTimeFormat.empty()) f.LongTimeFormat = "HH:mm:ss";
+  }
+  return formatDateTime(f.ShortDateFormat + " " + f.LongTimeFormat, f, year, month, day, hour, minute,
+                        second);
+}
+
 std::string formatDateTime(const std::string& format, const TIvFormatSettings& settings, int year,
                            int month, int day, int hour, int minute, int second) {
   std::string out;

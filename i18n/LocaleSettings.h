@@ -99,6 +99,11 @@ void setThreadLocale(int localeId);
 std::string formatDateTime(const std::string& format, const TIvFormatSettings& settings, int year,
                            int month, int day, int hour, int minute, int second);
 
+// A date and time in the system's short date and long time formats, separated by a blank: the
+// program-wide settings, or the user's locale while those are not set, or ISO dates and a
+// 24-hour clock when no locale gives a format. For the program's reports and logs.
+std::string systemDateTimeText(int year, int month, int day, int hour, int minute, int second);
+
 // The program-wide settings and euro setting (user-interface thread only).
 const TIvFormatSettings& formatSettings();
 void setFormatSettings(const TIvFormatSettings& settings);

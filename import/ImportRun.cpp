@@ -39,16 +39,7 @@ bool exists(const std::string& path) {
 // The date and time as the report writes them: the short date and long time formats of the
 // program, or of the user's locale when the program has set none.
 std::string reportTime(const vx::db::DateTime& t) {
-  i18n::TIvFormatSettings f = i18n::formatSettings();
-  if (f.ShortDateFormat.empty() || f.LongTimeFormat.empty()) {
-    i18n::TIvLocale locale;
-    if (i18n::systemLocale(i18n::userDefaultLocaleId(), locale))
-      f = i18n::formatSettingsFor(locale, true, i18n::euroSetting());
-    if (f.ShortDateFormat.empty()) f.ShortDateFormat = "yyyy-MM-dd";
-    if (f.LongTimeFormat.empty()) f.LongTimeFormat = "HH:mm:ss";
-  }
-  return i18n::formatDateTime(f.ShortDateFormat + " " + f.LongTimeFormat, f, t.year, t.month, t.day,
-                              t.hour, t.minute, t.second);
+  return i18n::systemDateTimeText(t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 
 // The files of one run.
