@@ -6,14 +6,27 @@
 #include "vxcomp/login/LoginUi.h"
 #include "vxcomp/login/ui/QtLoginUi.h"
 #include "platform/HelpFiles.h"
+#include "vxcomp/version/RunningProgram.h"
 
 #include <QApplication>
 #include <QFont>
 
 #include <cstdio>
 #include <exception>
+#include <string_view>
 
 int main(int argc, char** argv) {
+  // The program's version, from its own version information, before Qt or any window starts
+  // (so that it works without a display).
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    const std::string version = vx::version::runningProgramVersion();
+    if (version.empty()) {
+      std::fprintf(stderr, "vxdown: the program file holds no version information\n");
+      return 1;
+    }
+    std::printf("vxdown %s\n", version.c_str());
+    return 0;
+  }
   // Exceptions that escape an event handler are shown (by the dictionary's display) instead
   // of ending the program.
   vx::VXApplication app(argc, argv);

@@ -1,11 +1,12 @@
-// Fuzzes the command lines of vxsql and vxdb, and the login's "/AS alias,user,password" list:
-// the input, split at NUL bytes, is the argument list. A bad command line must come back as a
-// usage error, never as a crash or another exception, and an accepted one must be whole. Every
-// argument is also split as an /AS list; its items, written back quoted, must split again into
-// the same items.
+// Fuzzes the command lines of vxsql, vxdb, vximport and vxver, and the login's
+// "/AS alias,user,password" list: the input, split at NUL bytes, is the argument list. A bad
+// command line must come back as a usage error, never as a crash or another exception, and an
+// accepted one must be whole. Every argument is also split as an /AS list; its items, written
+// back quoted, must split again into the same items.
 #include "tools/vxdb/CommandLine.h"
 #include "tools/vximport/CommandLine.h"
 #include "tools/vxsql/CommandLine.h"
+#include "tools/vxver/CommandLine.h"
 #include "vxcomp/login/AutoStart.h"
 
 #include <cstdint>
@@ -46,6 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!o.help && !o.version && (o.workfile.empty() || o.alias.empty() || o.user.empty() || o.unit <= 0))
       std::abort();
   } catch (const vx::tools::vximport::UsageError&) {
+  }
+  try {
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    const auto o = vx::tools::vxver::parse(rest);
+    if (!o.help && !o.version && o.file.empty()) std::abort();
+  } catch (const vx::tools::vxver::UsageError&) {
   }
   for (const std::string& arg : args) {
     const auto items = vx::login::splitCommaText(arg);
