@@ -104,6 +104,7 @@ void TFVXSysDn::setupDictionary() {
 }
 
 void TFVXSysDn::setupComponents() {
+  VXExceptionHandle1 = std::make_unique<TVXExceptionHandle>();
   myReg_ = new TVXRegistry(this);
   myReg_->setObjectName("MyReg");
   myReg_->setRootKey(TVXReg::rhCurrentUser);

@@ -8,6 +8,7 @@
 //   Item entry      eBorrower read-only, eItem writable
 // The window keeps no file open between operations (see app/workfile/Workfile.h).
 #include "app/workfile/Workfile.h"
+#include "vxcomp/except/VXExceptionHandle.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -120,6 +121,9 @@ class TFVXSysDn : public QMainWindow {
   void showAboutBox();
 
   std::unique_ptr<Ui::TFVXSysDn> ui_;
+  // The program's handler of unhandled exceptions for as long as the window lives: it shows
+  // each one; with no database named it records nothing.
+  std::unique_ptr<TVXExceptionHandle> VXExceptionHandle1;
   QLabel* panels_[3] = {nullptr, nullptr, nullptr};
   TVXRegistry* myReg_ = nullptr;
   TVXRegFormProperties* vxrfp_ = nullptr;

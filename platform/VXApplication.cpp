@@ -1,6 +1,7 @@
 #include "platform/VXApplication.h"
 
 #include "platform/ExceptionHandler.h"
+#include "platform/ProcessorFault.h"
 #include "platform/QtUserInterface.h"
 
 #include <stdexcept>
@@ -18,6 +19,7 @@ QtUserInterface& qtInterface() {
 
 VXApplication::VXApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setUserInterface(&qtInterface());
+  installFaultHandlers();
 }
 
 VXApplication::~VXApplication() {
@@ -26,7 +28,15 @@ VXApplication::~VXApplication() {
 
 bool VXApplication::notify(QObject* receiver, QEvent* event) {
   try {
-    return QApplication::notify(receiver, event);
+    // One reference captured, so the function object needs no memory of its own per event.
+    struct Call {
+      VXApplication* self;
+      QObject* receiver;
+      QEvent* event;
+      bool handled = false;
+    } call{this, receiver, event};
+    runGuarded([&call] { call.handled = call.self->QApplication::notify(call.receiver, call.event); });
+    return call.handled;
   } catch (const std::exception& e) {
     handleException(e);
   } catch (...) {

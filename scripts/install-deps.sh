@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 libpq-dev libssl-dev libicu-dev
   clang libclang-rt-14-dev
+  libdw-dev
   fonts-dejavu-core
 )
 

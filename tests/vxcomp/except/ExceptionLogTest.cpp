@@ -1,0 +1,160 @@
+// The exception log: the error box first, then a row of NSU.Exception_Log (on both engines) or a
+// line of VXExcept.txt, a repeat within a second recorded once, and processor faults in event
+// handlers recorded with their source line.
+#include "vxcomp/except/VXExceptionHandle.h"
+
+#include "platform/ScriptedUserInterface.h"
+#include "platform/SilentAbort.h"
+#include "platform/VXApplication.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TestLibrary.h"
+
+#include <QEvent>
+#include <QObject>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+using vxtest::Engine;
+
+namespace {
+
+std::string executable() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
+
+class ExceptionLog : public ::testing::TestWithParam<Engine> {
+ protected:
+  void SetUp() override {
+    library_ = std::make_unique<vxtest::TestLibrary>(GetParam());
+    db_ = library_->login("vxdesk", "vxdesk-demo");
+    handle_ = std::make_unique<TVXExceptionHandle>(library_->session());
+    handle_->SetDatabaseName("VXDB");
+  }
+  int64_t rows() { return library_->count("SELECT count(*) FROM NSU.Exception_Log"); }
+
+  vxtest::TempDir tmp_;
+  vxtest::ScopedEnv tmpdir_{"TMPDIR", tmp_.path()};
+  vx::ScriptedUserInterface boxes_;
+  std::unique_ptr<vxtest::TestLibrary> library_;
+  std::unique_ptr<vx::db::Database> db_;
+  std::unique_ptr<TVXExceptionHandle> handle_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, ExceptionLog, ::testing::Values(Engine::Sqlite, Engine::Postgres),
+                         [](const auto& p) { return vxtest::engineName(p.param); });
+
+TEST_P(ExceptionLog, OneRowPerErrorAndARepeatWithinASecondIsNotRecordedAgain) {
+  const std::runtime_error error("Shelf 12 is empty");
+  handle_->HandleException(error);
+  ASSERT_EQ(rows(), 1);
+  const auto row = db_->connection().run(
+      "SELECT Application, User_name, Exception_Msg, ExeVersion, DBVersion FROM NSU.Exception_Log");
+  ASSERT_EQ(row.rows.size(), 1u);
+  const std::vector<std::string> expected = {executable(), "vxdesk", "Shelf 12 is empty",
+                                             VX_TEST_PRODUCT_VERSION, "2.5003"};
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(row.rows[0][i].asString(), expected[i]) << i;
+  handle_->HandleException(error);
+  EXPECT_EQ(rows(), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  handle_->HandleException(error);
+  EXPECT_EQ(rows(), 2);
+  // Every one was shown, with the period the error box adds.
+  ASSERT_EQ(boxes_.boxes().size(), 3u);
+  EXPECT_EQ(boxes_.boxTexts().at(0), "Shelf 12 is empty.");
+  // The table takes what the program writes, however long its path.
+  EXPECT_NO_THROW(db_->connection().run("INSERT INTO NSU.Exception_Log (Exception_Time, Application) VALUES (CURRENT_TIMESTAMP, '" +
+                                        std::string(300, 'p') + "')"));
+  EXPECT_FALSE(std::filesystem::exists(handle_->LogFileName()));
+}
+
+TEST(ExceptionLogFile, AnUnreachableDatabaseGivesALineOfTheFileAndNoDatabaseNothing) {
+  vxtest::TempDir tmp;
+  vxtest::ScopedEnv tmpdir("TMPDIR", tmp.path());
+  vx::ScriptedUserInterface boxes;
+  vx::db::Session session("Test", {vx::db::AliasSpec{"gone", vx::db::DriverKind::Sqlite,
+                                                      {{"PATH", tmp.file("missing/library.vxdb")}}}});
+  vx::db::Database gone(session);
+  gone.databaseName = "Gone";
+  gone.aliasName = "gone";
+  TVXExceptionHandle handle(session);
+  EXPECT_EQ(handle.LogFileName(), tmp.file("VXExcept.txt"));
+
+  handle.HandleException(std::runtime_error("Nobody recorded this"));  // no database named
+  handle.HandleException(vx::SilentAbort());                         // never recorded
+  EXPECT_FALSE(std::filesystem::exists(handle.LogFileName()));
+  EXPECT_EQ(boxes.boxes().size(), 2u);
+
+  handle.SetDatabaseName("Gone");
+  handle.HandleException(std::runtime_error("Printer jammed"));
+  const std::string file = vxtest::readAll(handle.LogFileName());
+  const std::string tail = ", " + executable() + ", EXE:" + VX_TEST_PRODUCT_VERSION +
+                           " Printer jammed\r\n";
+  ASSERT_GT(file.size(), tail.size());
+  EXPECT_EQ(file.substr(file.size() - tail.size()), tail) << file;
+  EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(file[0]))) << file;  // the date first
+  EXPECT_EQ(file.find('\n'), file.size() - 1) << "one line";
+}
+
+// An object whose event handler divides by zero or reads through a null pointer.
+constexpr QEvent::Type kDivide = QEvent::Type(QEvent::User + 1);
+constexpr QEvent::Type kNullRead = QEvent::Type(QEvent::User + 2);
+int divideLine = 0, nullReadLine = 0;
+
+class Faulty : public QObject {
+ public:
+  int result = 0;
+  bool event(QEvent* e) override {
+    volatile int zero = 0;
+    int* volatile nowhere = nullptr;
+    divideLine = __LINE__ + 1;
+    if (e->type() == kDivide) result = int(e->type()) / zero;
+    nullReadLine = __LINE__ + 1;
+    if (e->type() == kNullRead) result = *nowhere;
+    if (e->type() == QEvent::User) result = 7;
+    return true;
+  }
+};
+
+TEST(ExceptionLogFaults, FaultsInAnEventHandlerAreShownAndRecordedWithTheirSourceLine) {
+  vxtest::TestLibrary library(Engine::Sqlite);
+  auto db = library.login("vxdesk", "vxdesk-demo");
+  vx::ScriptedUserInterface boxes;
+  TVXExceptionHandle handle(library.session());
+  handle.SetDatabaseName("VXDB");
+  Faulty faulty;
+  for (QEvent::Type type : {kDivide, kNullRead}) {
+    QEvent event(type);
+    QCoreApplication::sendEvent(&faulty, &event);
+  }
+  QEvent fine(QEvent::User);
+  QCoreApplication::sendEvent(&faulty, &fine);
+  EXPECT_EQ(faulty.result, 7) << "the program goes on after the faults";
+
+  const auto recorded = db->connection().run("SELECT Exception_Msg FROM NSU.Exception_Log ORDER BY Exception_Id");
+  ASSERT_EQ(recorded.rows.size(), 2u);
+  const struct {
+    int line;
+    const char* message;
+  } expected[] = {{divideLine, "Division by zero"}, {nullReadLine, "Access violation at address 0000000000000000"}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const std::string text = recorded.rows[i][0].asString();
+    const std::string where = "ExceptionLogTest.cpp line " + std::to_string(expected[i].line) + " ";
+    EXPECT_EQ(text.substr(0, where.size()), where) << text;
+    EXPECT_NE(text.find("Faulty::event(QEvent*): "), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - std::strlen(expected[i].message)), expected[i].message) << text;
+  }
+  ASSERT_EQ(boxes.boxes().size(), 2u);
+  EXPECT_EQ(boxes.boxTexts().at(0), "Division by zero.");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  vx::VXApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
