@@ -83,7 +83,8 @@ void installFaultHandlers() {
   if (installed) return;
   installed = true;
   // A stack overflow faults with no stack left to handle it on: the handler gets its own.
-  static char alternateStack[64 * 1024];
+  // Large enough for showing and recording a fatal fault from the handler.
+  static char alternateStack[1024 * 1024];
   stack_t stack{};
   stack.ss_sp = alternateStack;
   stack.ss_size = sizeof alternateStack;

@@ -19,6 +19,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 using vxtest::Engine;
 
 namespace {
@@ -98,21 +101,24 @@ TEST(ExceptionLogFile, AnUnreachableDatabaseGivesALineOfTheFileAndNoDatabaseNoth
   EXPECT_EQ(file.find('\n'), file.size() - 1) << "one line";
 }
 
+// Faults at known lines, kept out of line so that the optimiser leaves them where they are.
+volatile int zero = 0;
+int* volatile nowhere = nullptr;
+constexpr int kDivideLine = __LINE__ + 1;
+[[gnu::noinline]] int divideByZero(int n) { return n / zero; }
+constexpr int kNullReadLine = __LINE__ + 1;
+[[gnu::noinline]] int readNowhere() { return *nowhere; }
+
 // An object whose event handler divides by zero or reads through a null pointer.
 constexpr QEvent::Type kDivide = QEvent::Type(QEvent::User + 1);
 constexpr QEvent::Type kNullRead = QEvent::Type(QEvent::User + 2);
-int divideLine = 0, nullReadLine = 0;
 
 class Faulty : public QObject {
  public:
   int result = 0;
   bool event(QEvent* e) override {
-    volatile int zero = 0;
-    int* volatile nowhere = nullptr;
-    divideLine = __LINE__ + 1;
-    if (e->type() == kDivide) result = int(e->type()) / zero;
-    nullReadLine = __LINE__ + 1;
-    if (e->type() == kNullRead) result = *nowhere;
+    if (e->type() == kDivide) result = divideByZero(int(e->type()));
+    if (e->type() == kNullRead) result = readNowhere();
     if (e->type() == QEvent::User) result = 7;
     return true;
   }
@@ -137,17 +143,45 @@ TEST(ExceptionLogFaults, FaultsInAnEventHandlerAreShownAndRecordedWithTheirSourc
   ASSERT_EQ(recorded.rows.size(), 2u);
   const struct {
     int line;
+    const char* routine;
     const char* message;
-  } expected[] = {{divideLine, "Division by zero"}, {nullReadLine, "Access violation at address 0000000000000000"}};
+  } expected[] = {{kDivideLine, "divideByZero(int)", "Division by zero"},
+                  {kNullReadLine, "readNowhere()", "Access violation at address 0000000000000000"}};
   for (std::size_t i = 0; i < 2; ++i) {
     const std::string text = recorded.rows[i][0].asString();
     const std::string where = "ExceptionLogTest.cpp line " + std::to_string(expected[i].line) + " ";
     EXPECT_EQ(text.substr(0, where.size()), where) << text;
-    EXPECT_NE(text.find("Faulty::event(QEvent*): "), std::string::npos) << text;
+    EXPECT_NE(text.find(expected[i].routine), std::string::npos) << text;
     EXPECT_EQ(text.substr(text.size() - std::strlen(expected[i].message)), expected[i].message) << text;
   }
   ASSERT_EQ(boxes.boxes().size(), 2u);
   EXPECT_EQ(boxes.boxTexts().at(0), "Division by zero.");
+}
+
+// A fault outside every event handler ends the program, but is still shown and recorded first.
+TEST(ExceptionLogFaults, AFaultOutsideEveryHandlerIsRecordedBeforeTheProgramEnds) {
+  vxtest::TempDir tmp;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::setenv("TMPDIR", tmp.path().c_str(), 1);
+    vx::ScriptedUserInterface boxes;
+    vx::db::Session session("Test", {vx::db::AliasSpec{"gone", vx::db::DriverKind::Sqlite,
+                                                        {{"PATH", tmp.file("missing/library.vxdb")}}}});
+    vx::db::Database gone(session);
+    gone.databaseName = "Gone";
+    gone.aliasName = "gone";
+    TVXExceptionHandle handle(session);
+    handle.SetDatabaseName("Gone");
+    ::_exit(readNowhere() == 0 ? 3 : 4);  // not reached
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+  const std::string file = vxtest::readAll(tmp.file("VXExcept.txt"));
+  EXPECT_NE(file.find(" ExceptionLogTest.cpp line " + std::to_string(kNullReadLine) + " (anonymous namespace)::readNowhere()"), std::string::npos) << file;
+  EXPECT_NE(file.find("Access violation at address 0000000000000000\r\n"), std::string::npos) << file;
 }
 
 }  // namespace
