@@ -12,6 +12,10 @@
 
 #include "db/DbError.h"
 #include "db/SqlText.h"
+#include "platform/FileSystem.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace vx::db {
 
@@ -434,12 +438,27 @@ class SqliteConnection : public Connection {
     if (path.empty()) throw DbError("The alias names no database file (PATH)");
     const std::string create = p.value("CREATE");
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
-    if (sameName(create, "1") || sameName(create, "TRUE") || sameName(create, "YES"))
-      flags |= SQLITE_OPEN_CREATE;
+    bool madeFile = false;
+    if (sameName(create, "1") || sameName(create, "TRUE") || sameName(create, "YES")) {
+      if (path == ":memory:") {
+        flags |= SQLITE_OPEN_CREATE;
+      } else {
+        // SQLite would make the file 0644 less the umask; a library database holds password
+        // hashes, so the driver makes it private first (an empty file is an empty database).
+        // The journals SQLite makes beside it take its mode. An existing file is opened as
+        // it is; when the file cannot be made, SQLite's open below says why.
+        const int fd = vx::fs::createPrivateFile(path, O_RDWR);
+        if (fd >= 0) {
+          ::close(fd);
+          madeFile = true;
+        }
+      }
+    }
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
       const std::string msg =
           db_ ? trimMessage(sqlite3_errmsg(db_)) : std::string("out of memory");
       sqlite3_close(db_);
+      if (madeFile) ::unlink(path.c_str());
       throw DbError(msg + ": " + path);
     }
     sqlite3_extended_result_codes(db_, 0);

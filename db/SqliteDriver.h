@@ -64,8 +64,9 @@ class SqliteDriver {
   static std::string hashPassword(const std::string& password);
 
   // Opens the database file `params.value("PATH")`. The file must exist unless "CREATE" is
-  // "1", "TRUE" or "YES"; "USER NAME" is the name `User` reads back; "PASSWORD" its password
-  // when the file has users (above).
+  // "1", "TRUE" or "YES", which makes a missing file with mode 0600 (whatever the umask; its
+  // journals get the same mode); "USER NAME" is the name `User` reads back; "PASSWORD" its
+  // password when the file has users (above).
   static std::unique_ptr<Connection> connect(const ConnectParams& params);
 };
 

@@ -88,6 +88,47 @@ bool failWith(std::string* error, const char* what, const std::string& path) {
 
 }  // namespace
 
+bool makePrivateFolders(const std::string& folder, std::string* error) {
+  if (folder.empty()) return true;
+  // Each prefix that ends before a slash, then the whole path; a trailing slash adds nothing.
+  for (std::size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+    const std::string part = folder.substr(0, end);
+    if (::mkdir(part.c_str(), 0700) == 0) {
+      // The umask may have taken bits away; a new folder gets exactly 0700.
+      if (::chmod(part.c_str(), 0700) != 0)
+        return failWith(error, "Cannot create the folder", part);
+    } else if (errno != EEXIST || !folderExists(part)) {
+      if (errno == EEXIST) errno = ENOTDIR;
+      return failWith(error, "Cannot create the folder", part);
+    }
+    if (end == std::string::npos) return true;
+  }
+}
+
+int createPrivateFile(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  if (::fchmod(fd, 0600) != 0) {
+    const int err = errno;
+    ::close(fd);
+    ::unlink(path.c_str());
+    errno = err;
+    return -1;
+  }
+  return fd;
+}
+
+int openPrivateFile(const std::string& path, int flags) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const int fd = createPrivateFile(path, flags);
+    if (fd >= 0 || errno != EEXIST) return fd;
+    const int existing = ::open(path.c_str(), (flags & ~(O_CREAT | O_EXCL)) | O_CLOEXEC);
+    if (existing >= 0 || errno != ENOENT) return existing;
+    // Removed between the two opens: try to create it again.
+  }
+  return -1;
+}
+
 bool copyToNewFile(const std::string& from, const std::string& to, mode_t mode, std::string* error) {
   FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (!in.valid()) return failWith(error, "Cannot read", from);

@@ -46,6 +46,24 @@ bool copyToNewFile(const std::string& from, const std::string& to, mode_t mode,
 // error, with errno set.
 bool writeAll(int fd, const std::string& bytes);
 
+// Files that hold a library database, a password hash or a login are private to their user:
+// the program creates them 0600 and the folders it makes for them 0700, exactly, whatever the
+// umask. A file or folder that exists already keeps the mode it has.
+
+// Creates `folder` and every folder above it that is missing, each new one with mode 0700.
+// Folders that exist are left as they are. False on failure, with `error` (when given) "Cannot
+// create the folder F: reason" and errno set.
+bool makePrivateFolders(const std::string& folder, std::string* error = nullptr);
+
+// Creates the new file `path` (O_CREAT | O_EXCL: it must not exist) with mode 0600 and opens it
+// with `flags` (O_CLOEXEC is added). The descriptor, or -1 with errno set (EEXIST when the file
+// exists); a file that could not be given its mode is removed again.
+int createPrivateFile(const std::string& path, int flags);
+
+// Opens `path` with `flags` (O_CLOEXEC is added), creating it as createPrivateFile does when
+// it is missing; an existing file keeps its mode. The descriptor, or -1 with errno set.
+int openPrivateFile(const std::string& path, int flags);
+
 // Replaces (or creates) `path` with `bytes` so that a reader sees the old file or the new one,
 // never half of one, and a crash leaves one of the two: the bytes go to a temporary file of a
 // unique name in the same folder, created with exactly `mode` (not cut by the umask), are

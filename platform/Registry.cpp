@@ -88,14 +88,20 @@ bool modifyHive(Hive hive, const std::function<bool(RegistryHive&, bool& changed
   const std::string path = hiveFilePath(hive);
   const std::string folder = fs::folderOf(path);
 
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  // The user's hive holds the login (Software\Vellumdex\Login): a folder made for it is the
+  // user's alone. The machine's hives are for everyone to read.
+  if (hive == Hive::CurrentUser) {
+    fs::makePrivateFolders(folder);
+  } else {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+  }
   struct stat st {};
   if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !modeAllowsWrite(st) ||
       ::access(folder.c_str(), W_OK) != 0)
     return false;
 
-  FileDescriptor lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  FileDescriptor lock(fs::openPrivateFile(path + ".lock", O_RDWR));
   if (!lock.valid()) return false;
   const auto deadline = std::chrono::steady_clock::now() + kLockWait;
   for (;;) {

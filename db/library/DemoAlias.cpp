@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 
 #include "db/Database.h"
 #include "db/DbError.h"
@@ -29,10 +28,11 @@ std::string errnoText(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
 }
 
+// The folders of the library database and of the alias file (which the user's registry hive
+// shares) are made private; folders the user had keep their modes.
 void makeFolders(const std::string& folder) {
-  std::error_code ec;
-  stdfs::create_directories(folder, ec);
-  if (ec) throw DbError("Cannot create the folder " + folder + ": " + ec.message());
+  std::string error;
+  if (!fs::makePrivateFolders(folder, &error)) throw DbError(error);
 }
 
 // The whole file, or nothing when it does not exist.
@@ -57,10 +57,13 @@ size_t configuredAliases() {
 }
 
 // Writes `text` to `path` through a synced temporary file in the same folder and a rename,
-// so that a reader sees the old file or the new one, never half of one.
+// so that a reader sees the old file or the new one, never half of one. A file that exists
+// keeps its mode (the user may have made it private: an alias may hold a password).
 void replaceFile(const std::string& path, const std::string& text) {
+  mode_t mode = 0644;
+  if (struct stat st {}; ::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
   std::string error;
-  if (!fs::replaceFile(path, text, 0644, &error)) throw DbError(error);
+  if (!fs::replaceFile(path, text, mode, &error)) throw DbError(error);
 }
 
 // Builds the demo library database under a temporary name and links it into place only
@@ -71,9 +74,14 @@ void createDemoLibrary(const std::string& path) {
   std::string tmp = path + ".tmp-XXXXXX";
   {
     // An empty file is an empty SQLite database; mkstemp claims a name nobody else uses.
-    FileDescriptor fd(::mkstemp(tmp.data()));
+    // The database and the journals SQLite makes beside it (which take its mode) are private.
+    FileDescriptor fd(::mkostemp(tmp.data(), O_CLOEXEC));
     if (fd.get() < 0) throw DbError(errnoText("Cannot create", tmp));
-    ::fchmod(fd.get(), 0600);
+    if (::fchmod(fd.get(), 0600) != 0) {
+      const std::string msg = errnoText("Cannot create", tmp);
+      ::unlink(tmp.c_str());
+      throw DbError(msg);
+    }
   }
   try {
     AliasSpec setupAlias{"setup", DriverKind::Sqlite, {{"PATH", tmp}}};

@@ -25,6 +25,7 @@
 #include "db/library/DemoAlias.h"
 #include "db/library/LibraryDatabase.h"
 #include "tools/common/PasswordSource.h"
+#include "platform/FileSystem.h"
 
 using namespace vx::db;
 using namespace vx::tools::vxdb;
@@ -140,14 +141,15 @@ int create(Session& session, const Options& o) {
   const bool demo = o.demo.value_or(alias.driver == DriverKind::Sqlite);
   if (alias.driver == DriverKind::Sqlite) {
     const std::string path = setting(alias, "PATH");
+    // The database holds the password hashes: its file (and the journals SQLite makes
+    // beside it, which take its mode) and the folders made for it are private to the user.
     if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty()) {
-      std::error_code ec;
-      std::filesystem::create_directories(folder, ec);
-      if (ec) throw DbError("Cannot create the folder " + folder.string() + ": " + ec.message());
+      std::string error;
+      if (!vx::fs::makePrivateFolders(folder.string(), &error)) throw DbError(error);
     }
     // Claim the name first: a file that exists is never built over (the schema would
     // empty its tables).
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = vx::fs::createPrivateFile(path, O_WRONLY);
     if (fd < 0) {
       if (errno == EEXIST)
         throw DbError(path + " exists already; drop it first, or seed it if it is empty");

@@ -13,7 +13,8 @@
 // The password never goes to the registry.
 //
 // The first program that creates the block fills it from the registry; later programs see
-// what earlier ones left. Errors are std::runtime_error with the text
+// what earlier ones left. The block goes, zeroed, with the last program that holds it, also
+// one that is killed (platform/SharedMemory.h). Errors are std::runtime_error with the text
 // "TLoginData: Memory-map file not created" or "TLoginData: Unable to map view of file".
 #include "platform/SharedMemory.h"
 
