@@ -17,7 +17,6 @@ void registerStrings() {
   registerString(sExitQuestion, "Exit Vellumdex System Down?");
   registerString(sSelectWorkfile, "Select a workfile");
   registerString(sWorkfileFilter, "Comma Separated File (CSV)|*.CSV|All files|*.*");
-  registerString(sNotYetAvailable, "This function is not available in this version.");
 }
 
 }  // namespace vx::app

@@ -17,7 +17,6 @@ enum StringId : int {
   sExitQuestion,            // "Exit Vellumdex System Down?"
   sSelectWorkfile,          // title of the file-open dialog
   sWorkfileFilter,          // its filter
-  sNotYetAvailable,         // shown by menu items whose windows are not part of this build
 };
 
 // Registers the texts above in the string table; safe to call more than once.

@@ -14,6 +14,7 @@
 #include "platform/UserInterface.h"
 #include "app/barcode_strip/StripResource.h"
 #include "ui_FVXSysDn.h"
+#include "vxcomp/about/ui/VXAboutBox.h"
 #include "vxcomp/animated/VXAnimate.h"
 #include "vxcomp/settings/FormProp.h"
 
@@ -118,6 +119,12 @@ void TFVXSysDn::setupComponents() {
   vxrfp_->setKeepWindowstate(true);
   vxrfp_->setKeepWindowSize(false);
   vxrfp_->Loaded();
+
+  // The about box shows the program, not the library database (which may well be down).
+  aboutBox_ = new TVXAboutBox(this);
+  aboutBox_->setObjectName("VXAboutBox1");
+  aboutBox_->setCheckDBVersion(false);
+  aboutBox_->setDataBaseName("VXDB");
 }
 
 void TFVXSysDn::setupStatusBar() {
@@ -441,8 +448,8 @@ void TFVXSysDn::mnuHelptopicsClick(QObject*) { showHelpContext(kHelpContextTopic
 void TFVXSysDn::mnuAboutClick(QObject*) { showAboutBox(); }
 
 void TFVXSysDn::showAboutBox() {
-  userInterface().messageBox(this, appText(app::sAppTitle) + "\n\n" + appText(app::sNotYetAvailable),
-                             MsgIcon::Information, MsgButtons::Ok);
+  aboutBox_->setApplicationName(appText(app::sAppTitle));
+  aboutBox_->Execute();
 }
 
 void TFVXSysDn::showHelpContext(int context) {

@@ -18,6 +18,7 @@
 class QLineEdit;
 class QPushButton;
 class QLabel;
+class TVXAboutBox;
 class TVXAnimated;
 class TVXMemo;
 class TVXRegistry;
@@ -86,6 +87,7 @@ class TFVXSysDn : public QMainWindow {
   TVXAnimated* BCBmp1() const;
   TVXAnimated* BCBmp2() const;
   TVXRegistry* MyReg() const { return myReg_; }
+  TVXAboutBox* VXAboutBox1() const { return aboutBox_; }
   vx::i18n::TIvBinaryDictionary* IvBinaryDictionary1() const { return dictionary_; }
   vx::i18n::TIvTranslator* IvTranslator1() const { return translator_; }
   QString statusPanelText(int panel) const;
@@ -116,7 +118,6 @@ class TFVXSysDn : public QMainWindow {
   void showHelpContext(int context);
   // The last step of the start-up: the language of the dictionary and the help folder.
   void chooseLanguageAndHelpFile();
-  // Filled by the import and about issues of the suite: the import dialog and the about box.
   void runImportDialog();
   void showAboutBox();
 
@@ -127,6 +128,7 @@ class TFVXSysDn : public QMainWindow {
   QLabel* panels_[3] = {nullptr, nullptr, nullptr};
   TVXRegistry* myReg_ = nullptr;
   TVXRegFormProperties* vxrfp_ = nullptr;
+  TVXAboutBox* aboutBox_ = nullptr;
   vx::i18n::TIvBinaryDictionary* dictionary_ = nullptr;
   vx::i18n::TIvDictionarySource* dictionarySource_ = nullptr;
   vx::i18n::TIvTranslator* translator_ = nullptr;

@@ -33,6 +33,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationDisplayName("Vellumdex System Down");
   // The windows are laid out for an 8 point sans serif of the Windows desktop.
   QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans", "Sans Serif"});
+  // The about box names Arial, which a Linux desktop may lack.
+  QFont::insertSubstitutions("Arial", {"Liberation Sans", "DejaVu Sans", "Sans Serif"});
   vx::help::setApplicationHelpFile("sys_down.hlp");
   // The login shows its dialogs on the screen.
   static vx::login::QtLoginUi loginWindows;

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
@@ -153,6 +154,11 @@ void QtUserInterface::showHelp(QWidget* parent, const QString& helpFile, int con
     window->setAttribute(Qt::WA_DeleteOnClose);
   }
   window->showPage(page);
+}
+
+void QtUserInterface::openUrl(QWidget*, const QString& url) {
+  // The desktop chooses the browser (xdg-open and the like); a failure has no one to tell.
+  QDesktopServices::openUrl(QUrl(url));
 }
 
 }  // namespace vx

@@ -1,5 +1,6 @@
 #pragma once
-// The real message boxes, file-open dialog and help viewer.
+// The real message boxes, file-open dialog and help viewer; web addresses go to the desktop's
+// browser.
 #include "platform/UserInterface.h"
 
 namespace vx {
@@ -12,6 +13,7 @@ class QtUserInterface : public UserInterface {
                        const QString& caption = QString(), const MsgOptions& options = {}) override;
   std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request) override;
   void showHelp(QWidget* parent, const QString& helpFile, int context) override;
+  void openUrl(QWidget* parent, const QString& url) override;
 };
 
 }  // namespace vx

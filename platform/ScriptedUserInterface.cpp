@@ -22,6 +22,7 @@ void ScriptedUserInterface::clear() {
   boxes_.clear();
   fileRequests_.clear();
   help_.clear();
+  urls_.clear();
 }
 
 MsgResult ScriptedUserInterface::messageBox(QWidget*, const QString& text, MsgIcon icon,
@@ -51,5 +52,7 @@ std::optional<QString> ScriptedUserInterface::openFile(QWidget*, const OpenFileR
 void ScriptedUserInterface::showHelp(QWidget*, const QString& helpFile, int context) {
   help_.push_back({helpFile, context});
 }
+
+void ScriptedUserInterface::openUrl(QWidget*, const QString& url) { urls_ << url; }
 
 }  // namespace vx

@@ -39,6 +39,8 @@ class ScriptedUserInterface : public UserInterface {
   const std::vector<RecordedBox>& boxes() const { return boxes_; }
   const std::vector<OpenFileRequest>& openFileRequests() const { return fileRequests_; }
   const std::vector<RecordedHelp>& helpShown() const { return help_; }
+  // The web addresses the program asked to open, in order; no browser is started.
+  const QStringList& urlsOpened() const { return urls_; }
   QStringList boxTexts() const;
   void clear();
 
@@ -46,6 +48,7 @@ class ScriptedUserInterface : public UserInterface {
                        const QString& caption = QString(), const MsgOptions& options = {}) override;
   std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request) override;
   void showHelp(QWidget* parent, const QString& helpFile, int context) override;
+  void openUrl(QWidget* parent, const QString& url) override;
 
  private:
   UserInterface* previous_;
@@ -54,6 +57,7 @@ class ScriptedUserInterface : public UserInterface {
   std::vector<RecordedBox> boxes_;
   std::vector<OpenFileRequest> fileRequests_;
   std::vector<RecordedHelp> help_;
+  QStringList urls_;
 };
 
 }  // namespace vx

@@ -28,6 +28,14 @@ class HeadlessUserInterface : public UserInterface {
   }
 };
 
+}  // namespace
+
+void UserInterface::openUrl(QWidget*, const QString& url) {
+  std::fprintf(stderr, "open %s\n", url.toLocal8Bit().constData());
+}
+
+namespace {
+
 UserInterface*& installed() {
   static UserInterface* ui = nullptr;
   return ui;

@@ -1,6 +1,6 @@
 #pragma once
 // The one door through which the program shows message boxes, the file-open dialog and
-// help. Nothing else in the program calls QMessageBox or QFileDialog: the Qt implementation
+// help, and hands web addresses to the user's browser. Nothing else in the program calls QMessageBox or QFileDialog: the Qt implementation
 // shows the real thing, and tests install a scripted implementation that answers from a
 // queue and records every box it was asked to show.
 #include <QString>
@@ -51,6 +51,11 @@ class UserInterface {
 
   // Shows the help topic `context` of the help file `helpFile` (see HelpFiles.h).
   virtual void showHelp(QWidget* parent, const QString& helpFile, int context) = 0;
+
+  // Asks the desktop to open a web address (with its scheme, "http://...") in the user's
+  // browser. Returns at once; whether a browser came up is not reported. Without a desktop
+  // (this default) the address is written to standard error.
+  virtual void openUrl(QWidget* parent, const QString& url);
 };
 
 // The process-wide interface. The caller of setUserInterface keeps ownership and must reset

@@ -8,6 +8,8 @@
 #include "platform/ScriptedUserInterface.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TempDir.h"
+#include "vxcomp/about/ui/VXAboutBox.h"
+#include "vxcomp/about/ui/VXAboutBoxDlg.h"
 #include "vxcomp/animated/VXAnimate.h"
 
 #include <QAction>
@@ -15,11 +17,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -329,6 +333,26 @@ TEST_F(CirculationWindow, ExitAsksButTheCloseBoxDoesNot) {
   auto w2 = startWithWorkfile();
   ui.clear();
   EXPECT_TRUE(w2->close());
+  EXPECT_TRUE(ui.boxes().empty());
+}
+
+// The database is likely down while this program runs: its about box shows the program only.
+TEST_F(CirculationWindow, AboutShowsTheProgramWithoutTheDatabase) {
+  auto w = startWithWorkfile();
+  EXPECT_FALSE(w->VXAboutBox1()->CheckDBVersion());
+  EXPECT_EQ(w->VXAboutBox1()->DataBaseName(), "VXDB");
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    auto* d = qobject_cast<TVXAboutBoxDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(d, nullptr);
+    seen = true;
+    EXPECT_EQ(d->label("LabelApplication")->text(), "Vellumdex System Down");
+    EXPECT_FALSE(d->label("Label1")->isVisible());
+    EXPECT_EQ(d->label("LblDBVersion")->text(), "");
+    d->OkButton()->click();
+  });
+  w->findChild<QAction*>("mnuAbout")->trigger();
+  EXPECT_TRUE(seen);
   EXPECT_TRUE(ui.boxes().empty());
 }
 

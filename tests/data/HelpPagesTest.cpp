@@ -21,6 +21,7 @@ constexpr Topic kTopics[] = {
     {"sys_down.hlp", 1751},  // the circulation window
     {"sys_down.hlp", 1752},  // the import dialog
     {"VX2.hlp", 9301},       // the login dialog
+    {"VX2.hlp", 1000},       // the about box
 };
 }  // namespace
 
