@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <pthread.h>
 #include <ucontext.h>
 #include <unistd.h>
 
@@ -99,9 +100,14 @@ void installFaultHandlers() {
 void runGuarded(const std::function<void()>& work) {
   sigjmp_buf guard;
   sigjmp_buf* const outer = innermostGuard;
-  // The signal mask is saved and restored, so the fault's signal is not left blocked.
-  if (sigsetjmp(guard, 1) != 0) {
+  // The signal mask is not saved with the jump point (that would be a system call for every
+  // event); after a fault the handler's blocking of the fault signals is undone here instead.
+  if (sigsetjmp(guard, 0) != 0) {
     innermostGuard = outer;
+    sigset_t faults;
+    sigemptyset(&faults);
+    for (int s : {SIGSEGV, SIGBUS, SIGFPE}) sigaddset(&faults, s);
+    ::pthread_sigmask(SIG_UNBLOCK, &faults, nullptr);
     throw ProcessorFault(describe(lastFault), lastFault.instruction);
   }
   // No object with a destructor lives in this frame: the jump back to it would skip it.
