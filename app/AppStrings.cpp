@@ -17,6 +17,10 @@ void registerStrings() {
   registerString(sExitQuestion, "Exit Vellumdex System Down?");
   registerString(sSelectWorkfile, "Select a workfile");
   registerString(sWorkfileFilter, "Comma Separated File (CSV)|*.CSV|All files|*.*");
+  registerString(sNotInCodePage,
+                 "The character \"%s\" cannot be stored in the workfile. Nothing was recorded; "
+                 "please check the barcode.");
+  registerString(sItemLength, "(%s characters)");
 }
 
 }  // namespace vx::app

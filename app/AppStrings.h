@@ -17,6 +17,8 @@ enum StringId : int {
   sExitQuestion,            // "Exit Vellumdex System Down?"
   sSelectWorkfile,          // title of the file-open dialog
   sWorkfileFilter,          // its filter
+  sNotInCodePage,           // a typed character the workfile's code page lacks (%s: it)
+  sItemLength,              // after a shortened item in the list (%s: its length)
 };
 
 // Registers the texts above in the string table; safe to call more than once.

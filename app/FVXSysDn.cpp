@@ -8,9 +8,11 @@
 #include "i18n/translator/DictionarySource.h"
 #include "i18n/translator/TargetProperties.h"
 #include "i18n/translator/Translator.h"
+#include "platform/CodePage1252.h"
 #include "platform/FileSystem.h"
 #include "platform/HelpFiles.h"
 #include "platform/Registry.h"
+#include "platform/ResourceStrings.h"
 #include "platform/UserInterface.h"
 #include "app/barcode_strip/StripResource.h"
 #include "ui_FVXSysDn.h"
@@ -38,6 +40,31 @@ namespace {
 std::string bytes(const QString& s) { return s.toStdString(); }
 QString text(const std::string& s) { return QString::fromStdString(s); }
 QString stripped(const QString& s) { return text(workfile::strip(bytes(s))); }
+
+// The workfile is 8-bit text in code page 1252, as the other programs of the suite write and
+// read it: what is typed goes in converted, what is read comes out converted.
+QString fromWorkfile(const std::string& ansi) { return text(cp1252::toUtf8(ansi)); }
+
+// The typed text in the workfile's code page; nullopt when it holds a character the code page
+// lacks (which goes to `missing`): a substitute would record another barcode than the one
+// scanned.
+std::optional<std::string> toWorkfile(const QString& typed, QString* missing = nullptr) {
+  std::string lacking;
+  auto ansi = cp1252::fromUtf8Exact(bytes(typed), &lacking);
+  if (!ansi && missing) *missing = text(lacking);
+  return ansi;
+}
+
+// The list shows this many characters of an item at most; a longer one is cut there and its
+// length follows. Laying out a line of megabytes would hold the window for minutes, and no
+// barcode comes near this length.
+constexpr std::size_t kListedItemLength = 100;
+
+QString listed(const std::string& item) {
+  if (item.size() <= kListedItemLength) return fromWorkfile(item);
+  return fromWorkfile(item.substr(0, kListedItemLength)) + QChar(0x2026) + QChar(' ') +
+         res::formatMessage(appText(app::sItemLength), {QString::number(item.size())});
+}
 
 const char* const kHelpContextProperty = "HelpContext";
 
@@ -218,7 +245,8 @@ int TFVXSysDn::GetFileLength(const QString& fileName) {
 }
 
 bool TFVXSysDn::VXWriteToFile(const QString& line) {
-  return workfile_.writeToFile(bytes(activeFileName_), bytes(line));
+  const auto ansi = toWorkfile(line);
+  return ansi && workfile_.writeToFile(bytes(activeFileName_), *ansi);
 }
 
 void TFVXSysDn::getFirstString(QString& line, QString& first) {
@@ -231,11 +259,15 @@ void TFVXSysDn::getFirstString(QString& line, QString& first) {
 void TFVXSysDn::findBorrowersBooks(const QString& borrower) {
   std::vector<std::string> items;
   ui_->mItems->clearLines();
-  const auto result = workfile_.findBorrowersBooks(bytes(activeFileName_), bytes(borrower), items);
+  // A borrower the code page cannot hold has no lines in the workfile.
+  const auto ansiBorrower = toWorkfile(borrower);
+  if (!ansiBorrower) return;
+  const auto result = workfile_.findBorrowersBooks(bytes(activeFileName_), *ansiBorrower, items);
   QStringList lines;
   lines.reserve(qsizetype(items.size()));
-  for (const auto& item : items) lines << text(item);
+  for (const auto& item : items) lines << listed(item);
   ui_->mItems->setLines(lines);
+  ui_->mItems->showLastLine();  // the newest scan is the one the librarian looks for
   if (!result.ok) showMessage(this, appText(app::sRefreshReadError));
 }
 
@@ -339,6 +371,13 @@ void TFVXSysDn::eBorrowerKeyPress(QObject*, char& key) {
   if (key != 13) return;
   if (stripped(ui_->eBorrower->text()).isEmpty()) return;
   if (!bFileOpened_) return;
+  QString missing;
+  if (!toWorkfile(stripped(ui_->eBorrower->text()), &missing)) {
+    refuseCharacter(missing);
+    ui_->eBorrower->selectAll();
+    key = 0;
+    return;
+  }
   setFieldColour(ui_->eItem, windowColour());
   ui_->eItem->setReadOnly(false);
   ui_->eItem->setFocus(Qt::OtherFocusReason);
@@ -359,18 +398,29 @@ void TFVXSysDn::EItemKeyPress(QObject*, char& key) {
   const QString item = stripped(ui_->eItem->text());
   if (item.isEmpty()) return;
   if (!bFileOpened_) return;
+  QString missing;
+  const auto ansiBorrower = toWorkfile(stripped(ui_->eBorrower->text()), &missing);
+  const auto ansiItem = ansiBorrower ? toWorkfile(item, &missing) : std::nullopt;
+  if (!ansiItem) {
+    refuseCharacter(missing);  // nothing is written; the scan stays, selected
+    ui_->eItem->selectAll();
+    key = 0;
+    return;
+  }
   // Another desk appending to the same file holds it for a moment (the write and its sync):
   // a short pause between attempts outlasts that, where attempts back to back would not.
-  const auto result = workfile_.appendRecord(bytes(activeFileName_), bytes(ui_->eBorrower->text()),
-                                             bytes(item), [] {
-                                               std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                                             });
+  const auto result = workfile_.appendRecord(bytes(activeFileName_), *ansiBorrower, *ansiItem,
+                                             [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
   if (result.written)
     Refresh();
   else
     showMessage(this, appText(app::sUnableToWrite));
   ui_->eItem->selectAll();
   key = 0;
+}
+
+void TFVXSysDn::refuseCharacter(const QString& character) {
+  showMessage(this, res::formatMessage(appText(app::sNotInCodePage), {character}));
 }
 
 void TFVXSysDn::btDoneClick(QObject*) {

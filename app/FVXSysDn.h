@@ -119,6 +119,8 @@ class TFVXSysDn : public QMainWindow {
   // The last step of the start-up: the language of the dictionary and the help folder.
   void chooseLanguageAndHelpFile();
   void runImportDialog();
+  // Tells the librarian that a barcode holds `character`, which the workfile cannot store.
+  void refuseCharacter(const QString& character);
   void showAboutBox();
 
   std::unique_ptr<Ui::TFVXSysDn> ui_;

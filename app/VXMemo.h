@@ -3,6 +3,7 @@
 // the circulation window needs it: an empty line is still a line, and the line count is
 // the number of lines put in, not the number of text blocks shown.
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStringList>
 
 class TVXMemo : public QPlainTextEdit {
@@ -18,6 +19,11 @@ class TVXMemo : public QPlainTextEdit {
     setPlainText(lines_.join('\n'));
   }
   void clearLines() { setLines({}); }
+  // Scrolls to the end, so that the last line is in view.
+  void showLastLine() {
+    moveCursor(QTextCursor::End);
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+  }
   int lineCount() const { return int(lines_.size()); }
 
  private:

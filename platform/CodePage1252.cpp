@@ -25,11 +25,27 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
-char encode(char32_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return char(c);
+// The code page's byte for `c`, or -1 when it has none.
+int encodeByte(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return int(c);
   for (int i = 0; i < 32; ++i)
-    if (kHigh[i] == c) return char(0x80 + i);
-  return '?';
+    if (kHigh[i] == c) return 0x80 + i;
+  return -1;
+}
+
+// Decodes the UTF-8 sequence at `i` into `c` and returns its length; 0 for an invalid one.
+std::size_t decodeUtf8(const std::string& utf8, std::size_t i, char32_t& c) {
+  const auto b = static_cast<unsigned char>(utf8[i]);
+  const int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+  if (extra < 0) return 0;  // a continuation byte or an invalid lead byte
+  c = extra == 0 ? b : char32_t(b & (0x3F >> extra));
+  for (int k = 1; k <= extra; ++k) {
+    if (i + std::size_t(k) >= utf8.size()) return 0;
+    const auto cb = static_cast<unsigned char>(utf8[i + std::size_t(k)]);
+    if ((cb >> 6) != 2) return 0;
+    c = (c << 6) | (cb & 0x3F);
+  }
+  return std::size_t(extra) + 1;
 }
 
 }  // namespace
@@ -38,34 +54,28 @@ std::string fromUtf8(const std::string& utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-    if (extra < 0) {  // a continuation byte or an invalid lead byte
-      out += '?';
-      ++i;
-      continue;
+    char32_t c = 0;
+    const std::size_t len = decodeUtf8(utf8, i, c);
+    const int byte = len ? encodeByte(c) : -1;
+    out += byte < 0 ? '?' : char(byte);
+    i += len ? len : 1;
+  }
+  return out;
+}
+
+std::optional<std::string> fromUtf8Exact(const std::string& utf8, std::string* missing) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    char32_t c = 0;
+    const std::size_t len = decodeUtf8(utf8, i, c);
+    const int byte = len ? encodeByte(c) : -1;
+    if (byte < 0) {
+      if (missing) *missing = utf8.substr(i, len ? len : 1);
+      return std::nullopt;
     }
-    char32_t c = extra == 0 ? b : char32_t(b & (0x3F >> extra));
-    bool valid = true;
-    for (int k = 1; k <= extra; ++k) {
-      if (i + std::size_t(k) >= utf8.size()) {
-        valid = false;
-        break;
-      }
-      const auto cb = static_cast<unsigned char>(utf8[i + std::size_t(k)]);
-      if ((cb >> 6) != 2) {
-        valid = false;
-        break;
-      }
-      c = (c << 6) | (cb & 0x3F);
-    }
-    if (!valid) {
-      out += '?';
-      ++i;
-      continue;
-    }
-    out += encode(c);
-    i += std::size_t(extra) + 1;
+    out += char(byte);
+    i += len;
   }
   return out;
 }

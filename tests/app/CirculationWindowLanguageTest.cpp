@@ -2,6 +2,7 @@
 // the window, its menus and its messages, and a change of language while the program runs
 // translates the open window again.
 #include "app/FVXSysDn.h"
+#include "app/VXMemo.h"
 #include "i18n/Dictionary.h"
 #include "platform/HelpFiles.h"
 #include "platform/Registry.h"
@@ -11,10 +12,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -109,4 +113,71 @@ TEST(CirculationWindowLanguageSwitch, AChangeOfLanguageTranslatesTheOpenWindowAg
   w.IvBinaryDictionary1()->SetLanguage(4);
   EXPECT_EQ(keys.toString(QKeySequence::NativeText), "Shift+Space");
   EXPECT_EQ(QKeySequence(Qt::Key_F5).toString(QKeySequence::NativeText), "F5");
+}
+
+namespace {
+
+struct LongList {
+  const char* stored;    // DefaultLanguage
+  const char* code;      // for the screenshot's name
+  const char* length;    // what follows a shortened item
+  const char* refused;   // how the refusal of a character begins
+};
+
+const LongList kLongLists[] = {
+    {"1", "NOR", "… (150 tegn)", "Tegnet «Ж» "},
+    {"2", "SWE", "… (150 tecken)", "Tecknet ”Ж” "},
+    {"3", "DAN", "… (150 tegn)", "Tegnet »Ж« "},
+    {"4", "ENG", "… (150 characters)", "The character \"Ж\" "},
+};
+
+class CirculationWindowLongList : public ::testing::TestWithParam<LongList> {
+ protected:
+  void SetUp() override { help::setApplicationHelpFile("sys_down.hlp"); }
+  vxtest::TempDir dir;
+  ScriptedUserInterface ui;
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Languages, CirculationWindowLongList, ::testing::ValuesIn(kLongLists),
+                         [](const ::testing::TestParamInfo<LongList>& p) { return std::string(p.param.code); });
+
+// A long list in the window's language: the newest scan in view, a long item shortened with
+// its length, a refused character explained; a screenshot when VX_SCREENSHOT_DIR is set.
+TEST_P(CirculationWindowLongList, ShowsTheNewestScanAndExplainsInTheWindowsLanguage) {
+  const LongList& e = GetParam();
+  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Language", "DefaultLanguage",
+                              reg::Value::sz(e.stored)));
+  std::string contents = "1001," + std::string(150, '7') + "\r\n";
+  for (int i = 0; i < 40; ++i) contents += "1001,0301000" + std::to_string(4700 + i) + "\r\n";
+  vxtest::writeAll(dir.file("desk.csv"), contents);
+  const std::string program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
+  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\" + program + "\\General",
+                              "FileLocation", reg::Value::sz(dir.file("desk.csv"))));
+  TFVXSysDn w;
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClicks(w.eBorrower(), "1001");
+  QTest::keyClick(w.eBorrower(), Qt::Key_Return);
+  for (const char* item : {"Bøk2", "Ж"}) {  // the one recorded, the other refused
+    w.eItem()->selectAll();
+    for (QChar c : QString::fromUtf8(item))
+      QTest::sendKeyEvent(QTest::Click, w.eItem(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::keyClick(w.eItem(), Qt::Key_Return);
+  }
+  ASSERT_EQ(w.mItems()->lineCount(), 42);
+  EXPECT_EQ(w.mItems()->lines()[0], QString(100, '7') + QString::fromUtf8(e.length));
+  EXPECT_EQ(w.mItems()->lines().last(), "Bøk2");
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_TRUE(ui.boxes()[0].text.startsWith(QString::fromUtf8(e.refused))) << ui.boxes()[0].text.toStdString();
+  QScrollBar* bar = w.mItems()->verticalScrollBar();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(bar->value(), bar->maximum());
+
+  const QByteArray out = qgetenv("VX_SCREENSHOT_DIR");
+  if (!out.isEmpty()) {
+    QDir().mkpath(QString::fromLocal8Bit(out));
+    w.grab().save(QString::fromLocal8Bit(out) + "/long-list-" + e.code + ".png");
+  }
 }

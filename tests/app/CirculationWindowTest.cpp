@@ -16,12 +16,14 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -71,9 +73,11 @@ class CirculationWindow : public ::testing::Test {
     return w;
   }
 
+  // Types the barcode as a scanner does, character by character (also those without a key of
+  // their own), and Enter.
   void scan(QLineEdit* field, const QString& barcode) {
     field->selectAll();
-    QTest::keyClicks(field, barcode);
+    for (QChar c : barcode) QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
     QTest::keyClick(field, Qt::Key_Return);
   }
 
@@ -268,6 +272,78 @@ TEST_F(CirculationWindow, ARefreshThatCannotReadTheFileSaysSo) {
   ASSERT_EQ(ui.boxes().size(), 1u);
   EXPECT_EQ(ui.boxes()[0].text, "Unable to complete refresh due to File Read Error!");
   EXPECT_EQ(w->statusPanelText(1), "Total: 0");
+}
+
+TEST_F(CirculationWindow, TheListKeepsTheNewestItemInView) {
+  std::string contents;
+  for (int i = 0; i < 60; ++i) contents += "1001," + std::to_string(3000 + i) + "\r\n";
+  auto w = startWithWorkfile(contents);
+  QScrollBar* bar = w->mItems()->verticalScrollBar();
+  auto newestInView = [&] {
+    QCoreApplication::processEvents();
+    return bar->maximum() > 0 && bar->value() == bar->maximum();
+  };
+  scan(w->eBorrower(), "1001");  // leaving the borrower field lists the items
+  EXPECT_TRUE(newestInView()) << bar->value() << " of " << bar->maximum();
+  scan(w->eItem(), "4711");
+  EXPECT_EQ(w->mItems()->lines().last(), "4711");
+  EXPECT_TRUE(newestInView()) << bar->value() << " of " << bar->maximum();
+  bar->setValue(0);
+  QTest::keyClick(w.get(), Qt::Key_F3);
+  EXPECT_TRUE(newestInView()) << bar->value() << " of " << bar->maximum();
+}
+
+// The workfile holds code page 1252, as the other programs of the suite write and read it.
+TEST_F(CirculationWindow, TheWorkfileIsWrittenAndListedInCodePage1252) {
+  auto w = startWithWorkfile("1001,B\xF8k\r\n");
+  scan(w->eBorrower(), "1001");
+  EXPECT_EQ(w->mItems()->lines(), QStringList{"Bøk"});
+  scan(w->eItem(), "Bøk2");
+  scan(w->eItem(), "€5");
+  EXPECT_EQ(readAll(workfile), "1001,B\xF8k\r\n1001,B\xF8k2\r\n1001,\x80\x35\r\n");
+  EXPECT_EQ(w->mItems()->lines(), (QStringList{"Bøk", "Bøk2", "€5"}));
+  EXPECT_TRUE(ui.boxes().empty());
+}
+
+TEST_F(CirculationWindow, ACharacterTheWorkfileCannotHoldIsRefused) {
+  const QString refused = "The character \"%1\" cannot be stored in the workfile. Nothing was "
+                          "recorded; please check the barcode.";
+  auto w = startWithWorkfile("1001,2002\r\n");
+  // In the borrower field: Enter stays there.
+  scan(w->eBorrower(), "10Ł1");
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].text, refused.arg("Ł"));
+  EXPECT_TRUE(w->eBorrower()->hasFocus());
+  EXPECT_TRUE(w->eItem()->isReadOnly());
+  // In the item field: nothing is written, the scan stays selected.
+  scan(w->eBorrower(), "1001");
+  for (const QString item : {"Ж20", "2Łx"}) {
+    ui.clear();
+    scan(w->eItem(), item);
+    ASSERT_EQ(ui.boxes().size(), 1u);
+    EXPECT_EQ(ui.boxes()[0].text, refused.arg(item.contains("Ж") ? "Ж" : "Ł"));
+    EXPECT_EQ(w->eItem()->selectedText(), item);
+  }
+  EXPECT_EQ(readAll(workfile), "1001,2002\r\n");
+  EXPECT_EQ(w->mItems()->lines(), QStringList{"2002"});
+}
+
+// A line of any length lists at once: an item too long to read is shown shortened, with its
+// length. The bound is far above what it takes (well under a second) and far below what
+// laying out the whole line took.
+TEST_F(CirculationWindow, AnItemOfTenMegabytesIsListedShortenedAndQuickly) {
+  const std::string huge(10 * 1024 * 1024, 'x');
+  auto w = startWithWorkfile("1001,2002\r\n1001," + huge + "\r\n1002,1\r\n");
+  QElapsedTimer timer;
+  timer.start();
+  scan(w->eBorrower(), "1001");
+  scan(w->eItem(), "2003");
+  QTest::keyClick(w.get(), Qt::Key_F3);
+  QCoreApplication::processEvents();
+  EXPECT_LT(timer.elapsed(), 8000);
+  EXPECT_EQ(w->mItems()->lines(),
+            (QStringList{"2002", QString(100, 'x') + "… (10485760 characters)", "2003"}));
+  EXPECT_EQ(w->statusPanelText(2), "Current: 3");
 }
 
 TEST_F(CirculationWindow, ChoosingTheWorkfile) {

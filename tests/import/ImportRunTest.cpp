@@ -131,6 +131,16 @@ TEST_P(ImportRunTest, AcceptedLinesLeaveTheWorkfileAndRejectedOnesStayUnchanged)
   EXPECT_EQ(readAll(path), "1001,2002,x\r\n1001,2\xF8\r\n");
 }
 
+// The desk writes its barcodes in code page 1252; the database gets them as they were typed.
+TEST_P(ImportRunTest, BarcodesInTheWorkfilesCodePageReachTheDatabaseAsTyped) {
+  library_->arrange("UPDATE NSU.Copy SET Barcode = 'Bøk2' WHERE Barcode = '2001';");
+  Recorder recorder;
+  const ImportOutcome r = import(workfile("1001,B\xF8k2\r\n"), recorder);
+  ASSERT_EQ(r.status, ImportOutcome::Status::Finished) << r.message;
+  EXPECT_EQ(r.accepted, 1);
+  EXPECT_EQ(loansOf("Bøk2"), 1);
+}
+
 TEST_P(ImportRunTest, CancelKeepsTheRestAndLinesAppendedAfterTheCountStay) {
   std::string bytes;
   for (int i = 0; i < 6; ++i) bytes += "1999,2001\r\n";  // unknown borrower: rejected
