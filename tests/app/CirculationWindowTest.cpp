@@ -440,8 +440,9 @@ TEST_F(CirculationWindow, RemembersItsPlacementButIsNotCentred) {
     auto w = startWithWorkfile();
     // The layout's place, not the centre; pulled in only as far as the screen needs.
     const QRect screen = w->screen()->geometry();
-    const QPoint expected(std::min(TFVXSysDn::kDesignPosition.x(), screen.width() - w->width()),
-                          std::min(TFVXSysDn::kDesignPosition.y(), screen.height() - w->height()));
+    const QSize outer = w->frameGeometry().size();  // the frame counts
+    const QPoint expected(std::min(TFVXSysDn::kDesignPosition.x(), screen.width() - outer.width()),
+                          std::min(TFVXSysDn::kDesignPosition.y(), screen.height() - outer.height()));
     EXPECT_EQ(w->pos(), expected);
     w->move(40, 30);
   }
