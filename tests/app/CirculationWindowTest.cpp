@@ -4,6 +4,7 @@
 #include "app/VXMemo.h"
 #include "platform/FileSystem.h"
 #include "platform/HelpFiles.h"
+#include "platform/QtUserInterface.h"
 #include "platform/Registry.h"
 #include "platform/ScriptedUserInterface.h"
 #include "tests/support/QtPrinters.h"
@@ -315,6 +316,20 @@ TEST_F(CirculationWindow, ChoosingTheWorkfile) {
   w->mnuOpenClick(nullptr);
   EXPECT_FALSE(w->fileOpened());
   EXPECT_EQ(w->activeFileName().toStdString(), other);
+}
+
+TEST_F(CirculationWindow, TheHelpWindowNamesTheProgramOnce) {
+  QApplication::setApplicationDisplayName("Vellumdex System Down");
+  QtUserInterface real;
+  auto w = startWithWorkfile();
+  real.showHelp(w.get(), "ENG/sys_down.hlp", TFVXSysDn::kHelpContextTopics);
+  QWidget* help = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->objectName() == "HelpWindow" && top->isVisible()) help = top;
+  ASSERT_NE(help, nullptr);
+  // The desktop adds the program's name to a title that does not end with it.
+  EXPECT_EQ(help->windowTitle(), "Help - Vellumdex System Down");
+  help->close();
 }
 
 TEST_F(CirculationWindow, ExitAsksButTheCloseBoxDoesNot) {
