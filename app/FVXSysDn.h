@@ -119,6 +119,10 @@ class TFVXSysDn : public QMainWindow {
   // The last step of the start-up: the language of the dictionary and the help folder.
   void chooseLanguageAndHelpFile();
   void runImportDialog();
+  // Why the item entry could not append to the workfile, and what to do, in words.
+  QString writeFailureMessage(const vx::workfile::WriteError& error) const;
+  // A folder standing at a workfile path: says so and returns true.
+  bool reportFolder(const QString& path);
   void showAboutBox();
 
   std::unique_ptr<Ui::TFVXSysDn> ui_;
