@@ -21,6 +21,35 @@ void registerStrings() {
                  "The character \"%s\" cannot be stored in the workfile. Nothing was recorded; "
                  "please check the barcode.");
   registerString(sItemLength, "(%s characters)");
+  registerString(sWorkfileDamaged,
+                 "The workfile %1 is damaged at line %2: an end-of-file mark stands there, so no "
+                 "more loans can be added to it.\n\nThe lines before line %2 are safe. Import them "
+                 "with Import ... (F5), then choose a new workfile with Workfile ... and go on "
+                 "scanning.");
+  registerString(sWriteDiskFull,
+                 "The disk that holds the workfile %1 is full, so this loan was not recorded.\n\n"
+                 "Free some space on the disk, then press Enter to record the item again.");
+  registerString(sWriteReadOnly,
+                 "The workfile %1 is read-only, so this loan was not recorded.\n\nMake the file "
+                 "writable, or choose another workfile with Workfile ..., then press Enter to "
+                 "record the item again.");
+  registerString(sWriteNoPermission,
+                 "You have no permission to write to the workfile %1, so this loan was not "
+                 "recorded.\n\nAsk for write access to the file, or choose another workfile with "
+                 "Workfile ..., then press Enter to record the item again.");
+  registerString(sWriteInUse,
+                 "The workfile %1 is in use by another program, so this loan was not recorded."
+                 "\n\nWait a moment, then press Enter to record the item again.");
+  registerString(sWriteFolderMissing,
+                 "The folder of the workfile %1 cannot be found, so this loan was not recorded."
+                 "\n\nReconnect the drive that holds it, or choose another workfile with "
+                 "Workfile ..., then press Enter to record the item again.");
+  registerString(sWriteFailed,
+                 "The workfile %1 could not be written (%2), so this loan was not recorded.\n\n"
+                 "Check the file and its disk, then press Enter to record the item again.");
+  registerString(sIsAFolder,
+                 "%1 is a folder, not a workfile.\n\nChoose a workfile with Workfile ... on the "
+                 "File menu.");
 }
 
 }  // namespace vx::app

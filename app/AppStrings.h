@@ -19,6 +19,15 @@ enum StringId : int {
   sWorkfileFilter,          // its filter
   sNotInCodePage,           // a typed character the workfile's code page lacks (%s: it)
   sItemLength,              // after a shortened item in the list (%s: its length)
+  // Why a workfile cannot take more lines, and what to do: %1 the workfile's path.
+  sWorkfileDamaged,         // %2 the line of the end-of-file mark
+  sWriteDiskFull,
+  sWriteReadOnly,
+  sWriteNoPermission,
+  sWriteInUse,
+  sWriteFolderMissing,
+  sWriteFailed,             // %2 the runtime's error text
+  sIsAFolder,               // a folder stands at the workfile's path
 };
 
 // Registers the texts above in the string table; safe to call more than once.

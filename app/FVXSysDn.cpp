@@ -11,6 +11,7 @@
 #include "platform/CodePage1252.h"
 #include "platform/FileSystem.h"
 #include "platform/HelpFiles.h"
+#include "platform/IoError.h"
 #include "platform/Registry.h"
 #include "platform/ResourceStrings.h"
 #include "platform/UserInterface.h"
@@ -235,9 +236,44 @@ bool TFVXSysDn::CreateFile(const QString& fileName, bool closeAfter) {
 
 bool TFVXSysDn::checkFile(const QString& fileName) {
   const auto result = workfile::checkFile(bytes(fileName));
-  if (result.ioError)
-    userInterface().messageBox(this, text(*result.ioError), MsgIcon::Warning, MsgButtons::Ok);
+  if (!result.ioError) return result.valid;
+  // A file that no line can be added to says where it is damaged and what to do about it.
+  const auto damaged = result.ioErrorCode == winerr::HandleEof
+                           ? workfile::damagedAtLine(bytes(fileName))
+                           : std::nullopt;
+  const QString message = damaged ? appText(app::sWorkfileDamaged).arg(fileName).arg(*damaged)
+                                  : text(*result.ioError);
+  userInterface().messageBox(this, message, MsgIcon::Warning, MsgButtons::Ok);
   return result.valid;
+}
+
+QString TFVXSysDn::writeFailureMessage(const workfile::WriteError& error) const {
+  const QString& path = activeFileName_;
+  const std::string file = bytes(path);
+  switch (error.code) {
+    case winerr::HandleEof:
+      if (const auto line = workfile::damagedAtLine(file))
+        return appText(app::sWorkfileDamaged).arg(path).arg(*line);
+      break;
+    case winerr::DiskFull:
+      return appText(app::sWriteDiskFull).arg(path);
+    case winerr::AccessDenied:
+      return appText(fs::isReadOnly(file) ? app::sWriteReadOnly : app::sWriteNoPermission).arg(path);
+    case winerr::SharingViolation:
+      return appText(app::sWriteInUse).arg(path);
+    case winerr::PathNotFound:
+      return appText(app::sWriteFolderMissing).arg(path);
+    default:
+      break;
+  }
+  return appText(app::sWriteFailed).arg(path, text(error.text));
+}
+
+bool TFVXSysDn::reportFolder(const QString& path) {
+  if (!fs::folderExists(bytes(path))) return false;
+  userInterface().messageBox(this, appText(app::sIsAFolder).arg(path), MsgIcon::Warning,
+                             MsgButtons::Ok);
+  return true;
 }
 
 int TFVXSysDn::GetFileLength(const QString& fileName) {
@@ -283,7 +319,7 @@ void TFVXSysDn::FormCreate(QObject*) {
   bool usable = false;
   if (path.isEmpty()) {
     showMessage(this, appText(app::sNoFileAssignedAtStart));
-  } else {
+  } else if (!reportFolder(path)) {
     usable = checkFile(path);
     if (!usable && !fs::fileExists(bytes(path))) {
       const QString question = appText(app::sUnableToFind) + path + appText(app::sCreateItNow);
@@ -413,6 +449,9 @@ void TFVXSysDn::EItemKeyPress(QObject*, char& key) {
                                              [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
   if (result.written)
     Refresh();
+  else if (result.error)
+    userInterface().messageBox(this, writeFailureMessage(*result.error), MsgIcon::Warning,
+                               MsgButtons::Ok);
   else
     showMessage(this, appText(app::sUnableToWrite));
   ui_->eItem->selectAll();
@@ -450,8 +489,12 @@ void TFVXSysDn::mnuOpenClick(QObject*) {
   request.noReadOnlyReturn = true;
   if (auto chosen = userInterface().openFile(this, request)) {
     const QString name = stripped(*chosen);
-    if (!fs::fileExists(bytes(name))) CreateFile(name, true);
-    if (checkFile(name)) {
+    if (reportFolder(name)) {
+      // A folder is neither created over nor checked: the window goes without a workfile.
+    } else if (!fs::fileExists(bytes(name))) {
+      CreateFile(name, true);
+    }
+    if (!fs::folderExists(bytes(name)) && checkFile(name)) {
       bFileOpened_ = true;
       if (name != stripped(activeFileName_)) {
         activeFileName_ = name;
@@ -462,6 +505,14 @@ void TFVXSysDn::mnuOpenClick(QObject*) {
     }
   }
   EnableMainForm(bFileOpened_);
+  // The next scan is a borrower's: the focus goes where it can land, whichever field (the
+  // item field, now read-only) had it before.
+  if (bFileOpened_) {
+    if (ui_->eBorrower->hasFocus())
+      eBorrowerEnter(ui_->eBorrower);
+    else
+      ui_->eBorrower->setFocus(Qt::OtherFocusReason);
+  }
 }
 
 void TFVXSysDn::mnuImportClick(QObject*) { runImportDialog(); }
@@ -531,9 +582,12 @@ bool TFVXSysDn::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::FocusOut: {
       const auto reason = static_cast<QFocusEvent*>(event)->reason();
-      // Focus that goes to another window or a menu comes back to the same field.
+      // Focus that goes to another window or a menu comes back to the same field: a menu
+      // opened with the mouse takes it as a popup, one opened from the keyboard (Alt, F10)
+      // through the menu bar.
       if ((isBorrower || isItem) && reason != Qt::ActiveWindowFocusReason &&
-          reason != Qt::PopupFocusReason && enteredField_ == watched) {
+          reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason &&
+          enteredField_ == watched) {
         enteredField_ = nullptr;
         isBorrower ? eBorrowerExit(watched) : EItemExit(watched);
       }

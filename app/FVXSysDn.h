@@ -121,6 +121,10 @@ class TFVXSysDn : public QMainWindow {
   void runImportDialog();
   // Tells the librarian that a barcode holds `character`, which the workfile cannot store.
   void refuseCharacter(const QString& character);
+  // Why the item entry could not append to the workfile, and what to do, in words.
+  QString writeFailureMessage(const vx::workfile::WriteError& error) const;
+  // A folder standing at a workfile path: says so and returns true.
+  bool reportFolder(const QString& path);
   void showAboutBox();
 
   std::unique_ptr<Ui::TFVXSysDn> ui_;

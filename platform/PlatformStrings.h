@@ -10,7 +10,7 @@ enum PlatformStringId : int {
   sFileDoesNotExist,        // "%1\nThis file does not exist.\nCreate the file?"
   sFileIsReadOnly,          // "%1\nThis file is read-only.\nUse a different file name."
   sHelpTopicNotFound,       // "Help topic %1 of %2 was not found."
-  sHelpWindowTitle,         // "%1 - Help"
+  sHelpWindowTitle,         // "Help - %1"
 };
 
 // Registers the texts above; safe to call more than once.

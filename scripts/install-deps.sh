@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   libdw-dev
   fonts-dejavu-core
+  xvfb openbox x11-utils
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace vx::workfile {
@@ -30,6 +31,7 @@ CheckResult checkFile(const std::string& path) {
     file.close();
   } catch (const IoError& e) {
     result.ioError = e.what();
+    result.ioErrorCode = e.code();
     return result;
   }
   const std::string strippedLine = strip(first);
@@ -41,6 +43,16 @@ CheckResult checkFile(const std::string& path) {
   getFirstString(rest, field);
   result.valid = strip(field) != strippedLine && !readOnly;
   return result;
+}
+
+std::optional<long> damagedAtLine(const std::string& path) {
+  // Appending cuts a mark within the last bytes of the file instead of refusing the file.
+  constexpr std::size_t kCutWindow = 128;
+  std::string bytes;
+  if (fs::readFile(path, bytes) != fs::ReadResult::Ok) return std::nullopt;
+  const auto mark = bytes.find(char(26));
+  if (mark == std::string::npos || bytes.size() - mark <= kCutWindow) return std::nullopt;
+  return long(std::count(bytes.begin(), bytes.begin() + std::ptrdiff_t(mark), '\n')) + 1;
 }
 
 namespace {

@@ -43,12 +43,19 @@ struct CheckResult {
   // The text of the I/O error met while opening, reading or reopening the file for
   // appending; the window shows it in a warning box. Empty when there was none.
   std::optional<std::string> ioError;
+  int ioErrorCode = 0;  // its number (IoError::code), 0 when there was none
 };
 
 // Is this a valid workfile? It must exist, not be read-only, open for reading and for
 // appending (which cuts a trailing character 26), and its first line must be blank or
 // hold a comma.
 CheckResult checkFile(const std::string& path);
+
+// The line (counted from 1) that holds the first character 26 of the file, when one stands
+// before the file's last 128 bytes: such a mark ends the file for every reader, so appending
+// refuses it (error 38) and the lines before it are all that can be read. Nothing when there
+// is no such mark or the file cannot be read.
+std::optional<long> damagedAtLine(const std::string& path);
 
 // Why a write failed: the I/O error's number and the runtime's text for it.
 struct WriteError {

@@ -4,6 +4,7 @@
 #include "app/VXMemo.h"
 #include "platform/FileSystem.h"
 #include "platform/HelpFiles.h"
+#include "platform/QtUserInterface.h"
 #include "platform/Registry.h"
 #include "platform/ScriptedUserInterface.h"
 #include "tests/support/QtPrinters.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -28,6 +30,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -241,13 +245,157 @@ TEST_F(CirculationWindow, AWriteThatKeepsFailingIsReportedAndTheScanKept) {
   ASSERT_TRUE(fs::setReadOnly(workfile, true));
   scan(w->eItem(), "2002");
   ASSERT_EQ(ui.boxes().size(), 1u);
-  EXPECT_EQ(ui.boxes()[0].text, "Unable to write to the file");
+  EXPECT_EQ(ui.boxes()[0].text.toStdString(),
+            "The workfile " + workfile + " is read-only, so this loan was not recorded.\n\nMake "
+            "the file writable, or choose another workfile with Workfile ..., then press Enter to "
+            "record the item again.");
   EXPECT_EQ(readAll(workfile), "");
   EXPECT_EQ(w->eItem()->selectedText(), "2002");
   // Once the file can be written again, Enter records the same scan.
   ASSERT_TRUE(fs::setReadOnly(workfile, false));
   QTest::keyClick(w->eItem(), Qt::Key_Return);
   EXPECT_EQ(readAll(workfile), "1001,2002\r\n");
+}
+
+// A 26 that stands before the last 128 bytes ends the file for every reader: no line can be
+// added after it. Here it begins line 3.
+const std::string kDamagedWorkfile = "1001,1\r\n1002,2\r\n\x1a" + [] {
+  std::string rest;
+  for (int i = 0; i < 20; ++i) rest += "1003,3\r\n";
+  return rest;
+}();
+
+std::string damagedMessage(const std::string& path) {
+  return "The workfile " + path + " is damaged at line 3: an end-of-file mark stands there, so no "
+         "more loans can be added to it.\n\nThe lines before line 3 are safe. Import them with "
+         "Import ... (F5), then choose a new workfile with Workfile ... and go on scanning.";
+}
+
+TEST_F(CirculationWindow, AWorkfileThatCannotTakeMoreLinesSaysWhyAndWhatToDo) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& path)> spoil;
+    std::function<std::string(const std::string& path)> message;
+  };
+  const Case cases[] = {
+      {"damaged", [](const std::string& p) { writeAll(p, kDamagedWorkfile); }, damagedMessage},
+      {"folder gone",
+       [](const std::string& p) { ASSERT_TRUE(QDir(QFileInfo(QString::fromStdString(p)).path()).removeRecursively()); },
+       [](const std::string& p) {
+         return "The folder of the workfile " + p + " cannot be found, so this loan was not "
+                "recorded.\n\nReconnect the drive that holds it, or choose another workfile "
+                "with Workfile ..., then press Enter to record the item again.";
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui.clear();
+    const std::string folder = dir.file(c.name);
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    const std::string path = folder + "/desk.csv";
+    writeAll(path, "");
+    storeLocation(path);
+    auto w = start();
+    ASSERT_TRUE(w->fileOpened());
+    scan(w->eBorrower(), "1001");
+    c.spoil(path);
+    scan(w->eItem(), "2002");
+    ASSERT_EQ(ui.boxes().size(), 1u);
+    EXPECT_EQ(ui.boxes()[0].text.toStdString(), c.message(path));
+    EXPECT_EQ(ui.boxes()[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(w->eItem()->selectedText(), "2002");
+  }
+
+  // The check that a stored or chosen workfile gets says the same about a damaged one.
+  ui.clear();
+  writeAll(workfile, kDamagedWorkfile);
+  storeLocation(workfile);
+  auto w = start();
+  EXPECT_FALSE(w->fileOpened());
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].text.toStdString(), damagedMessage(workfile));
+}
+
+TEST_F(CirculationWindow, AFolderAtTheWorkfilePathIsCalledAFolder) {
+  const std::string folder = dir.file("desk-folder");
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+  const std::string message =
+      folder + " is a folder, not a workfile.\n\nChoose a workfile with Workfile ... on the File menu.";
+  // Stored: reported as a folder, and not offered for creation.
+  storeLocation(folder);
+  auto w = start();
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].text.toStdString(), message);
+  EXPECT_EQ(ui.boxes()[0].buttons, MsgButtons::Ok);
+  EXPECT_FALSE(w->fileOpened());
+  // Chosen: the same.
+  ui.clear();
+  ui.answerNextOpenFile(QString::fromStdString(folder));
+  w->mnuOpenClick(nullptr);
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].text.toStdString(), message);
+  EXPECT_FALSE(w->fileOpened());
+  EXPECT_TRUE(fs::folderExists(folder));
+}
+
+// The new messages as the librarian sees them, in English and Norwegian: the real message
+// boxes, grabbed into VX_SCREENSHOT_DIR when it is set.
+TEST_F(CirculationWindow, TheWorkfileMessagesReadInTheLanguageOfTheWindow) {
+  struct Language {
+    const char* stored;
+    const char* code;
+    const char* damagedStart;
+  };
+  const Language languages[] = {
+      {"4", "eng", "The workfile %1 is damaged at line 3"},
+      {"1", "nor", "Arbeidsfilen %1 er skadet i linje 3"},
+  };
+  const QString out = QString::fromLocal8Bit(qgetenv("VX_SCREENSHOT_DIR"));
+  if (!out.isEmpty()) QDir().mkpath(out);
+  // The real message boxes, with the file dialog answered.
+  struct RealBoxes : QtUserInterface {
+    QString chosen;
+    std::optional<QString> openFile(QWidget*, const OpenFileRequest&) override { return chosen; }
+  } real;
+  for (const Language& l : languages) {
+    SCOPED_TRACE(l.code);
+    ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Language",
+                                "DefaultLanguage", reg::Value::sz(l.stored)));
+    const std::string folder = dir.file(std::string("desk-") + l.code);
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    const std::string path = folder + "/desk.csv";
+    writeAll(path, "");
+    storeLocation(path);
+    auto w = start();
+    ASSERT_TRUE(w->fileOpened());
+    scan(w->eBorrower(), "1001");
+    writeAll(path, kDamagedWorkfile);
+    setUserInterface(&real);
+    QStringList shown;
+    auto grabBox = [&](const QString& name) {
+      QTimer::singleShot(0, [&, name] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown << box->text();
+        if (!out.isEmpty()) EXPECT_TRUE(box->grab().save(out + "/desk-msg-" + name + ".png"));
+        box->accept();
+      });
+    };
+    grabBox(QString(l.code) + "-damaged");
+    scan(w->eItem(), "2002");
+    writeAll(path, "");
+    ASSERT_TRUE(fs::setReadOnly(path, true));
+    grabBox(QString(l.code) + "-read-only");
+    QTest::keyClick(w->eItem(), Qt::Key_Return);
+    // A folder chosen as the workfile.
+    real.chosen = QString::fromStdString(folder);
+    grabBox(QString(l.code) + "-folder");
+    w->mnuOpenClick(nullptr);
+    setUserInterface(&ui);
+    ASSERT_EQ(shown.size(), 3);
+    EXPECT_TRUE(shown[0].startsWith(QString::fromUtf8(l.damagedStart).arg(QString::fromStdString(path))))
+        << shown[0].toStdString();
+  }
 }
 
 TEST_F(CirculationWindow, ARefreshThatCannotReadTheFileSaysSo) {
@@ -393,6 +541,81 @@ TEST_F(CirculationWindow, ChoosingTheWorkfile) {
   EXPECT_EQ(w->activeFileName().toStdString(), other);
 }
 
+TEST_F(CirculationWindow, AfterChoosingAWorkfileTheNextScanIsABorrowers) {
+  auto w = startWithWorkfile("1001,2002\r\n");
+  const std::string other = dir.file("other.csv");
+  writeAll(other, "");
+  // From the item field (read-only once the workfile is chosen), a new file or the same one.
+  for (const std::string& chosen : {other, other}) {
+    SCOPED_TRACE(chosen);
+    QTest::keyClick(w.get(), Qt::Key_F2);
+    scan(w->eBorrower(), "1001");
+    ASSERT_TRUE(w->eItem()->hasFocus());
+    ui.answerNextOpenFile(QString::fromStdString(chosen));
+    w->mnuOpenClick(nullptr);
+    ASSERT_TRUE(w->fileOpened());
+    EXPECT_TRUE(w->eBorrower()->hasFocus());
+    EXPECT_TRUE(w->BCBmp1()->isVisible());
+    EXPECT_FALSE(w->BCBmp2()->isVisible());
+    QTest::keyClicks(QApplication::focusWidget(), "1002");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(w->eItem()->hasFocus());
+  }
+}
+
+// A menu opened from the keyboard (Alt with a menu's letter) and closed with Escape, and one
+// opened with the mouse and closed by a click outside it.
+TEST_F(CirculationWindow, AMenuOpenedAndClosedWithoutAChoiceLeavesTheEntryAsItWas) {
+  auto w = startWithWorkfile("1001,2002\r\n");
+  auto* fileMenu = w->findChild<QMenu*>("MnuFile");
+  const std::function<void()> openAndClose[] = {
+      [&] {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return fileMenu->isVisible(); }, 2000));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(fileMenu));
+        QTest::keyClick(fileMenu, Qt::Key_Escape);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // leaves the menu bar
+      },
+      [&] {
+        fileMenu->popup(w->mapToGlobal(QPoint(0, 0)));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(fileMenu));
+        fileMenu->hide();
+      },
+  };
+  for (const auto& menu : openAndClose) {
+    for (QLineEdit* field : {w->eBorrower(), w->eItem()}) {
+      SCOPED_TRACE(field->objectName().toStdString());
+      if (field == w->eItem()) scan(w->eBorrower(), "1001");
+      else QTest::keyClick(w.get(), Qt::Key_F2);
+      ASSERT_TRUE(field->hasFocus());
+      TVXAnimated* strip = field == w->eItem() ? w->BCBmp2() : w->BCBmp1();
+      const QString total = w->statusPanelText(1);
+      writeAll(workfile, readAll(workfile) + "1009,9\r\n");  // a refresh would count it
+
+      menu();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+      EXPECT_TRUE(field->hasFocus());
+      EXPECT_EQ(colourOf(field), QColor(Qt::white));
+      EXPECT_TRUE(strip->isVisible());
+      EXPECT_EQ(w->statusPanelText(1), total);
+    }
+  }
+}
+
+TEST_F(CirculationWindow, TheHelpWindowNamesTheProgramOnce) {
+  QApplication::setApplicationDisplayName("Vellumdex System Down");
+  QtUserInterface real;
+  auto w = startWithWorkfile();
+  real.showHelp(w.get(), "ENG/sys_down.hlp", TFVXSysDn::kHelpContextTopics);
+  QWidget* help = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->objectName() == "HelpWindow" && top->isVisible()) help = top;
+  ASSERT_NE(help, nullptr);
+  // The desktop adds the program's name to a title that does not end with it.
+  EXPECT_EQ(help->windowTitle(), "Help - Vellumdex System Down");
+  help->close();
+}
+
 TEST_F(CirculationWindow, ExitAsksButTheCloseBoxDoesNot) {
   auto w = startWithWorkfile();
   ui.answerNextBox(MsgResult::No);
@@ -516,8 +739,9 @@ TEST_F(CirculationWindow, RemembersItsPlacementButIsNotCentred) {
     auto w = startWithWorkfile();
     // The layout's place, not the centre; pulled in only as far as the screen needs.
     const QRect screen = w->screen()->geometry();
-    const QPoint expected(std::min(TFVXSysDn::kDesignPosition.x(), screen.width() - w->width()),
-                          std::min(TFVXSysDn::kDesignPosition.y(), screen.height() - w->height()));
+    const QSize outer = w->frameGeometry().size();  // the frame counts
+    const QPoint expected(std::min(TFVXSysDn::kDesignPosition.x(), screen.width() - outer.width()),
+                          std::min(TFVXSysDn::kDesignPosition.y(), screen.height() - outer.height()));
     EXPECT_EQ(w->pos(), expected);
     w->move(40, 30);
   }

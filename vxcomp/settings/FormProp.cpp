@@ -10,7 +10,9 @@
 #include <QScreen>
 #include <QString>
 #include <QWidget>
+#include <QWindow>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -439,23 +441,57 @@ void TVXRegFormProperties::restorePlacement() {
   }
   if (const auto top = readInt("Top")) w->move(w->pos().x(), *top);
   if (const auto left = readInt("Left")) w->move(*left, w->pos().y());
-  if (keepOnScreen_) keepWindowOnScreen();
+  if (keepOnScreen_) {
+    keepWindowOnScreen();
+    // A window that is not shown yet, or not yet framed by the window manager, is fitted
+    // again as soon as its frame is known (see eventFilter).
+    if (frameMargins(w).isNull()) w->installEventFilter(this);
+  }
 }
 
 void TVXRegFormProperties::keepWindowOnScreen() {
   QWidget* w = owningWindow();
   const QScreen* screen = QGuiApplication::primaryScreen();
-  if (!screen) return;
-  const QRect area = screen->geometry();
-  if (w->height() > area.height()) w->resize(w->width(), area.height());
-  if (w->width() > area.width()) w->resize(area.width(), w->height());
+  if (!w || !screen) return;
+  // The whole window counts, with the frame (title bar and borders) that a window manager
+  // puts around it, and only the part of the screen that panels leave free.
+  const QRect area = screen->availableGeometry();
+  const QMargins frame = frameMargins(w);
+  const int frameWidth = frame.left() + frame.right();
+  const int frameHeight = frame.top() + frame.bottom();
+  if (w->height() + frameHeight > area.height())
+    w->resize(w->width(), std::max(1, area.height() - frameHeight));
+  if (w->width() + frameWidth > area.width())
+    w->resize(std::max(1, area.width() - frameWidth), w->height());
+  const int outerWidth = w->width() + frameWidth;
+  const int outerHeight = w->height() + frameHeight;
+  // pos() is the frame's top-left corner.
   int top = w->pos().y();
   int left = w->pos().x();
   if (top < area.top()) top = area.top();
   if (left < area.left()) left = area.left();
-  if (top + w->height() > area.top() + area.height()) top = area.top() + area.height() - w->height();
-  if (left + w->width() > area.left() + area.width()) left = area.left() + area.width() - w->width();
-  w->move(left, top);
+  if (top + outerHeight > area.top() + area.height()) top = area.top() + area.height() - outerHeight;
+  if (left + outerWidth > area.left() + area.width()) left = area.left() + area.width() - outerWidth;
+  if (QPoint(left, top) != w->pos()) w->move(left, top);
+}
+
+QMargins TVXRegFormProperties::frameMargins(const QWidget* w) {
+  const QWindow* handle = w->windowHandle();
+  return handle && w->isVisible() ? handle->frameMargins() : QMargins();
+}
+
+bool TVXRegFormProperties::eventFilter(QObject* watched, QEvent* event) {
+  QWidget* w = owningWindow();
+  if (watched == w && w->isVisible() &&
+      (event->type() == QEvent::Show || event->type() == QEvent::Move ||
+       event->type() == QEvent::Resize)) {
+    // The frame is known once the window manager has framed the shown window; until then
+    // the window was fitted with its inner size alone, and is fitted again now.
+    const bool framed = !frameMargins(w).isNull();
+    if (framed) w->removeEventFilter(this);
+    keepWindowOnScreen();
+  }
+  return TVXReg::eventFilter(watched, event);
 }
 
 void TVXRegFormProperties::savePlacement() {

@@ -152,6 +152,11 @@ class TVXRegistry : public TVXReg {
 // The window states its own automatic placement in the dynamic property "Position"
 // ("poDesigned", "poScreenCenter", ...); with OverridePosition the restore sets it to
 // "poDesigned", so that the stored or designed position counts.
+//
+// KeepOnScreen fits the whole window, frame included, into the primary screen's available
+// area. A window manager frames a window only once it is shown, so the fit is done again
+// when the shown window gets its frame (until then it watches the window's show, move and
+// resize events; without a window manager a window never gets a frame and stays watched).
 class TVXRegFormProperties : public TVXReg {
   Q_OBJECT
   Q_PROPERTY(bool OverridePosition READ overridePosition WRITE setOverridePosition)
@@ -183,7 +188,12 @@ class TVXRegFormProperties : public TVXReg {
   // the window state is set and before size and position are read.
   void Loaded() override;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  // The frame a window manager has put around the shown window; none before that.
+  static QMargins frameMargins(const QWidget* window);
   void composeForWindow();
   void restorePlacement();
   void savePlacement();
