@@ -377,7 +377,9 @@ TEST_F(CirculationWindow, TheWorkfileMessagesReadInTheLanguageOfTheWindow) {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
         shown << box->text();
-        if (!out.isEmpty()) EXPECT_TRUE(box->grab().save(out + "/desk-msg-" + name + ".png"));
+        if (!out.isEmpty()) {
+          EXPECT_TRUE(box->grab().save(out + "/desk-msg-" + name + ".png"));
+        }
         box->accept();
       });
     };
