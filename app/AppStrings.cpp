@@ -50,6 +50,9 @@ void registerStrings() {
   registerString(sIsAFolder,
                  "%1 is a folder, not a workfile.\n\nChoose a workfile with Workfile ... on the "
                  "File menu.");
+  registerString(sDictionaryUnusable,
+                 "The dictionary %1 cannot be used, so the program is shown in English.\n\n"
+                 "Reason: %2");
 }
 
 }  // namespace vx::app

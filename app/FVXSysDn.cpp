@@ -2,6 +2,7 @@
 
 #include "app/AppStrings.h"
 #include "app/VXMemo.h"
+#include "app/barcode_strip/StripResource.h"
 #include "app/workfile/Workfile.h"
 #include "i18n/Dictionary.h"
 #include "import/ui/ImportDialog.h"
@@ -9,13 +10,13 @@
 #include "i18n/translator/TargetProperties.h"
 #include "i18n/translator/Translator.h"
 #include "platform/CodePage1252.h"
+#include "platform/ComposedMessage.h"
 #include "platform/FileSystem.h"
 #include "platform/HelpFiles.h"
 #include "platform/IoError.h"
 #include "platform/Registry.h"
 #include "platform/ResourceStrings.h"
 #include "platform/UserInterface.h"
-#include "app/barcode_strip/StripResource.h"
 #include "ui_FVXSysDn.h"
 #include "vxcomp/about/ui/VXAboutBox.h"
 #include "vxcomp/animated/VXAnimate.h"
@@ -23,13 +24,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <stdexcept>
 #include <thread>
 
@@ -68,6 +71,28 @@ QString listed(const std::string& item) {
 }
 
 const char* const kHelpContextProperty = "HelpContext";
+
+// A panel of the status bar: its design width is the least it takes, and it grows to fit its
+// text (a count of any size, in any language). A panel that keeps its text whole also refuses
+// to be squeezed below that text; the others give way to a narrow window.
+class StatusPanel : public QLabel {
+ public:
+  StatusPanel(int designWidth, bool keepsTextWhole, QWidget* parent)
+      : QLabel(parent), designWidth_(designWidth), keepsTextWhole_(keepsTextWhole) {}
+
+  QSize sizeHint() const override {
+    const QSize hint = QLabel::sizeHint();
+    return {std::max(designWidth_, hint.width()), hint.height()};
+  }
+  QSize minimumSizeHint() const override {
+    const QSize least = QLabel::minimumSizeHint();
+    return {keepsTextWhole_ ? sizeHint().width() : designWidth_, least.height()};
+  }
+
+ private:
+  int designWidth_;
+  bool keepsTextWhole_;
+};
 
 }  // namespace
 
@@ -124,12 +149,25 @@ void TFVXSysDn::setupDictionary() {
   translator_->setObjectName("IvTranslator1");
   translator_->setDictionaryName(i18n::kProgramDictionaryName);
   translator_->setTargets(i18n::mainWindowTargets());
+  // A damaged or missing dictionary, or one without a language this system supports: the
+  // window stays in its design language, and the start-up says why (the window is not shown
+  // yet). The translator leaves a missing file alone without a word, so that is asked here.
   try {
     translator_->Loaded();
+    if (!dictionary_->Opened() && !dictionary_->IsDataAvailable())
+      dictionaryProblem_ = QString::fromStdString(ioErrorText(winerr::FileNotFound));
   } catch (const std::exception& e) {
-    // A damaged or missing dictionary: the window stays in its design language.
-    std::fprintf(stderr, "vxdown: the dictionary could not be used: %s\n", e.what());
+    dictionaryProblem_ = QString::fromUtf8(e.what());
   }
+}
+
+void TFVXSysDn::reportUnusableDictionary() {
+  // The full path: the file that was read, or where the program looks for a missing one.
+  QString path = dictionary_->FileName();
+  if (QFileInfo(path).isRelative())
+    path = QFileInfo(QDir(QCoreApplication::applicationDirPath()), path).absoluteFilePath();
+  userInterface().messageBox(this, appText(app::sDictionaryUnusable).arg(path, dictionaryProblem_),
+                             MsgIcon::Warning, MsgButtons::Ok);
 }
 
 void TFVXSysDn::setupComponents() {
@@ -158,9 +196,9 @@ void TFVXSysDn::setupComponents() {
 void TFVXSysDn::setupStatusBar() {
   static constexpr int kWidths[3] = {300, 75, 75};
   for (int i = 0; i < 3; ++i) {
-    panels_[i] = new QLabel(this);
+    // The path may give way when the window is narrow; the counts never do.
+    panels_[i] = new StatusPanel(kWidths[i], i > 0, this);
     panels_[i]->setObjectName(QString("sbMainPanel%1").arg(i));
-    panels_[i]->setFixedWidth(kWidths[i]);
     panels_[i]->setFrameShape(QFrame::StyledPanel);
     panels_[i]->setFrameShadow(QFrame::Sunken);
     ui_->sbMain->addWidget(panels_[i]);
@@ -337,11 +375,13 @@ void TFVXSysDn::FormCreate(QObject*) {
     activeFileName_.clear();
   }
   EnableMainForm(usable);
+  if (!dictionaryProblem_.isEmpty()) reportUnusableDictionary();
   try {
     chooseLanguageAndHelpFile();
   } catch (const std::exception& e) {
-    // Reported like any unhandled error; the window carries on with the help file as it was.
-    userInterface().messageBox(this, QString::fromUtf8(e.what()), MsgIcon::Error, MsgButtons::Ok);
+    // Shown like any unhandled error (translated, with its full stop); the window carries on
+    // with the help file as it was.
+    i18n::ShowExceptionMessage(e);
   }
 }
 
@@ -352,7 +392,8 @@ void TFVXSysDn::chooseLanguageAndHelpFile() {
   reg::createKey(reg::Hive::CurrentUser, key);
   if (auto v = reg::readValue(reg::Hive::CurrentUser, key + "\\Language", "DefaultLanguage")) {
     if (v->type != reg::ValueType::Sz && v->type != reg::ValueType::ExpandSz)
-      throw std::runtime_error("Invalid data type for 'DefaultLanguage'");
+      throw ComposedError({MessagePart::piece("Invalid data type for '"),
+                           MessagePart::value("DefaultLanguage"), MessagePart::piece("'")});
     bool ok = false;
     const int stored = QString::fromStdString(v->text).trimmed().toInt(&ok);
     if (ok) index = stored;

@@ -118,6 +118,8 @@ class TFVXSysDn : public QMainWindow {
   void showHelpContext(int context);
   // The last step of the start-up: the language of the dictionary and the help folder.
   void chooseLanguageAndHelpFile();
+  // Says once, in a warning box, which dictionary file could not be used and why.
+  void reportUnusableDictionary();
   void runImportDialog();
   // Tells the librarian that a barcode holds `character`, which the workfile cannot store.
   void refuseCharacter(const QString& character);
@@ -132,6 +134,9 @@ class TFVXSysDn : public QMainWindow {
   // each one; with no database named it records nothing.
   std::unique_ptr<TVXExceptionHandle> VXExceptionHandle1;
   QLabel* panels_[3] = {nullptr, nullptr, nullptr};
+  // Why the dictionary could not be opened at load (the window then stays in its design
+  // language); empty when it opened.
+  QString dictionaryProblem_;
   TVXRegistry* myReg_ = nullptr;
   TVXRegFormProperties* vxrfp_ = nullptr;
   TVXAboutBox* aboutBox_ = nullptr;

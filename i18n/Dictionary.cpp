@@ -25,6 +25,14 @@ namespace {
 
 std::string utf8(const QString& s) { return s.toStdString(); }
 
+using vx::MessagePart;
+
+EIvDictionaryError languageIndexOutOfRange(int value) {
+  return EIvDictionaryError({MessagePart::piece("Language index "),
+                             MessagePart::value(std::to_string(value)),
+                             MessagePart::piece(" is out of range")});
+}
+
 bool isBidirectional(int primary) { return primary == 1 || primary == 13 || primary == 41; }
 
 // The key names of menu shortcuts that go through the dictionary: the modifiers and the
@@ -100,10 +108,24 @@ void ShowExceptionMessage(const std::exception& error) {
   QString message = QString::fromStdString(error.what());
   TIvDictionary* dictionary = TIvDictionaries::Default();
   if (dictionary && dictionary->Opened()) {
-    try {
-      message = dictionary->TranslateText(message);
-    } catch (const std::exception&) {
-      // the message is shown untranslated rather than not at all
+    // A text is shown untranslated rather than not at all.
+    const auto translated = [dictionary](const QString& text) {
+      try {
+        return dictionary->TranslateText(text);
+      } catch (const std::exception&) {
+        return text;
+      }
+    };
+    const auto* composed = dynamic_cast<const vx::ComposedMessage*>(&error);
+    if (composed && !composed->parts().empty()) {
+      // Piece by piece: the dictionary holds the pieces, never the sentence with its value.
+      message.clear();
+      for (const vx::MessagePart& part : composed->parts()) {
+        const QString text = QString::fromStdString(part.text);
+        message += part.isValue ? text : translated(text);
+      }
+    } else {
+      message = translated(message);
     }
   }
   if (!message.isEmpty() && message.back() > QLatin1Char('.')) message += QLatin1Char('.');
@@ -137,7 +159,7 @@ void TIvDictionary::SetLanguage(int value) {
     return;
   }
   if (value < -2 || value >= GetLanguageCount())
-    throw EIvDictionaryError("Language index " + std::to_string(value) + " is out of range");
+    throw languageIndexOutOfRange(value);
   if (value == language_) return;
   // A language that cannot be used leaves the old one in use.
   const int previousIndex = currentIndex_, previousFallback = fallbackIndex_;
@@ -255,7 +277,7 @@ int TIvDictionary::FirstSupportedLanguage() {
 void TIvDictionary::resolveLanguage(int value) {
   const int count = GetLanguageCount();
   if (value < -2 || value >= count)
-    throw EIvDictionaryError("Language index " + std::to_string(value) + " is out of range");
+    throw languageIndexOutOfRange(value);
   fallbackIndex_ = 0;
   int index = value == -2 ? FindLanguage(kSystemDefaultLocaleId)
               : value == -1 ? FindLanguage(kUserDefaultLocaleId)
@@ -279,9 +301,11 @@ void TIvDictionary::resolveLanguage(int value) {
   if (!record.SubIds.empty()) fallback = FindLanguage(makeLangId(record.PrimaryId, 0));
 
   if (checkLevel_ == ivclSystem && !PassesSystemTest(record))
-    throw EIvLanguageError(record.EnglishName + " is not supported by the system");
+    throw EIvLanguageError({MessagePart::value(record.EnglishName),
+                            MessagePart::piece(" is not supported by the system")});
   if (checkLevel_ == ivclCodePage && !PassesCodePageTest(record))
-    throw EIvLanguageError(record.EnglishName + " is not supported by the code page");
+    throw EIvLanguageError({MessagePart::value(record.EnglishName),
+                            MessagePart::piece(" is not supported by the code page")});
 
   currentIndex_ = index;
   fallbackIndex_ = fallback;
@@ -308,10 +332,12 @@ void TIvDictionary::resolveLocale(int localeId) {
   const std::string numbers =
       "(" + std::to_string(primaryLangId(localeId)) + ", " + std::to_string(subLangId(localeId)) + ")";
   if (checkLevel_ == ivclSystem && !codepage::isCodePageSupported(record.CodePage))
-    throw EIvLanguageError("The locale " + numbers + " is not supported by the system");
+    throw EIvLanguageError({MessagePart::piece("The locale "), MessagePart::value(numbers),
+                            MessagePart::piece(" is not supported by the system")});
   if (checkLevel_ == ivclCodePage && record.PrimaryId != 0 && record.PrimaryId != 9 &&
       record.PrimaryId != 33 && record.CodePage != systemAnsiCodePage())
-    throw EIvLanguageError("The locale " + numbers + " is not supported by the current code page");
+    throw EIvLanguageError({MessagePart::piece("The locale "), MessagePart::value(numbers),
+                            MessagePart::piece(" is not supported by the current code page")});
   currentLocale_ = actual;
   currentLocaleRecord_ = std::move(record);
 }
@@ -345,9 +371,12 @@ QString TIvDictionary::ApplyMissingTranslation(const QString& text, bool found,
     case ivmtUseNull: return QString();
     case ivmtTagNative: return QLatin1Char('@') + text + QLatin1Char('@');
     case ivmtRaiseException:
-      throw EIvLanguageError(found ? "Translation for the word \"" + utf8(text) + "\" is missing"
-                                   : "Dictionary does not contain a translation for the word \"" +
-                                         utf8(text) + "\"");
+      throw EIvLanguageError(
+          found ? vx::MessageParts{MessagePart::piece("Translation for the word \""),
+                                   MessagePart::value(utf8(text)), MessagePart::piece("\" is missing")}
+                : vx::MessageParts{
+                      MessagePart::piece("Dictionary does not contain a translation for the word \""),
+                      MessagePart::value(utf8(text)), MessagePart::piece("\"")});
     default: return text;
   }
 }

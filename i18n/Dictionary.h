@@ -208,8 +208,9 @@ class TIvDictionary : public QObject {
 };
 
 // Shows an exception's message to the user as the dictionary display does: translated by the
-// default dictionary when it is open, a full stop added when the text ends in a character
-// that sorts after ".", in an error box with an OK button.
+// default dictionary when it is open (a composed message piece by piece, its values as they
+// are), a full stop added when the text ends in a character that sorts after "." (so a text
+// ending in ".", "!" or ")" gets none), in an error box with an OK button.
 void ShowExceptionMessage(const std::exception& error);
 
 // Resource-string translation: while on, every string of the program's string table and the

@@ -27,7 +27,8 @@ int readVersion(FormReader& r, const char* kind) {
   r.beginList(std::string(kind) + " data");
   const std::int32_t version = r.readInteger(std::string(kind) + " data version");
   if (version < 1 || version > kEmbeddedDataVersion)
-    throw EIvDictionaryError("Unknown " + std::string(kind) + " data version: " + std::to_string(version));
+    throw EIvDictionaryError({vx::MessagePart::piece("Unknown " + std::string(kind) + " data version: "),
+                              vx::MessagePart::value(std::to_string(version))});
   return version;
 }
 

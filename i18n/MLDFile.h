@@ -30,6 +30,8 @@ class TIvMLDFile {
   // Reads the file read-only into the stream and reads its header. A file that cannot be
   // opened fails with the platform's vx::IoError ("File not found", ...).
   void LoadFile(const std::string& path);
+  // The stream position of the next read: after a failed read, where the fault lies.
+  std::size_t Position() const { return pos_; }
   // LoadFile, then remembers the code page of language 0 and seeks to the languages.
   void Open(const std::string& path);
 

@@ -1,6 +1,8 @@
 #pragma once
 // The records of a multi-language dictionary (MLD) file: languages, custom locales and the
 // translation entries the dictionary keeps in memory. Plain C++; all texts are UTF-8.
+#include "platform/ComposedMessage.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -9,9 +11,13 @@
 namespace vx::i18n {
 
 // Every failure of the dictionary layer: a bad stream, a missing property, an index out of range.
-class EIvDictionaryError : public std::runtime_error {
+// A message built around a value carries its parts, so that it can be shown translated piece
+// by piece.
+class EIvDictionaryError : public std::runtime_error, public vx::ComposedMessage {
  public:
   using std::runtime_error::runtime_error;
+  explicit EIvDictionaryError(vx::MessageParts parts)
+      : std::runtime_error(vx::joinedMessage(parts)), vx::ComposedMessage(std::move(parts)) {}
 };
 
 // A refusal of the language layer: no usable language, a language or locale the system or its

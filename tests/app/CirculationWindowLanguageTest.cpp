@@ -3,11 +3,13 @@
 // translates the open window again.
 #include "app/FVXSysDn.h"
 #include "app/VXMemo.h"
+#include "i18n/MLDWriter.h"
 #include "i18n/Dictionary.h"
 #include "platform/HelpFiles.h"
 #include "platform/Registry.h"
 #include "platform/ScriptedUserInterface.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <QCoreApplication>
@@ -15,6 +17,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -179,5 +182,133 @@ TEST_P(CirculationWindowLongList, ShowsTheNewestScanAndExplainsInTheWindowsLangu
   if (!out.isEmpty()) {
     QDir().mkpath(QString::fromLocal8Bit(out));
     w.grab().save(QString::fromLocal8Bit(out) + "/long-list-" + e.code + ".png");
+  }
+}
+
+namespace {
+
+struct StartupError {
+  const char* locale;      // the user's locale, which chooses the window's language at load
+  const char* outOfRange;  // the box for a stored language index the dictionary lacks
+  const char* wrongType;   // the box for a stored value of the wrong type
+  const char* total;       // status panels 1 and 2 with ten million lines
+  const char* current;
+};
+
+const StartupError kStartupErrors[] = {
+    {"nb_NO.UTF-8", "Språkindeks 7 er utenfor gyldig område.", "Ugyldig datatype for 'DefaultLanguage'.",
+     "Totalt: 10000000", "Aktuell: 10000000"},
+    {"sv_SE.UTF-8", "Språkindex 7 ligger utanför giltigt intervall.", "Ogiltig datatyp för 'DefaultLanguage'.",
+     "Totalt: 10000000", "Aktuell: 10000000"},
+    {"da_DK.UTF-8", "Sprogindeks 7 er uden for det gyldige område.", "Ugyldig datatype for 'DefaultLanguage'.",
+     "I alt: 10000000", "Aktuel: 10000000"},
+    {"en_GB.UTF-8", "Language index 7 is out of range.", "Invalid data type for 'DefaultLanguage'.",
+     "Total: 10000000", "Current: 10000000"},
+};
+
+class CirculationWindowStartupError : public ::testing::TestWithParam<StartupError> {
+ protected:
+  void SetUp() override { help::setApplicationHelpFile("sys_down.hlp"); }
+  vxtest::TempDir dir;
+  vxtest::ScopedEnv locale{"LC_ALL", GetParam().locale};
+  ScriptedUserInterface ui;
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Languages, CirculationWindowStartupError, ::testing::ValuesIn(kStartupErrors),
+                         [](const ::testing::TestParamInfo<StartupError>& p) {
+                           return std::string(p.param.locale).substr(0, 2);
+                         });
+
+// A message built around a value reads in the window's language as a whole, with the full
+// stop of the error box.
+TEST_P(CirculationWindowStartupError, AStoredLanguageThatCannotBeUsedIsToldInTheWindowsLanguage) {
+  const StartupError& e = GetParam();
+  const std::string key = "Software\\Vellumdex\\Language";
+  for (const auto& [stored, expected] : {std::pair{reg::Value::sz("7"), e.outOfRange},
+                                         std::pair{reg::Value::fromDword(1), e.wrongType}}) {
+    ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, key, "DefaultLanguage", stored));
+    ui.clear();
+    TFVXSysDn w;
+    ASSERT_TRUE(w.IvBinaryDictionary1()->Opened());
+    ASSERT_FALSE(ui.boxes().empty());
+    EXPECT_EQ(ui.boxes().back().text, QString::fromUtf8(expected));
+    EXPECT_EQ(ui.boxes().back().icon, MsgIcon::Error);
+  }
+}
+
+// The counts of a workfile of ten million lines show whole, in every language.
+TEST_P(CirculationWindowStartupError, TheStatusBarShowsTheCountsWhole) {
+  const StartupError& e = GetParam();
+  TFVXSysDn w;
+  w.setStatusPanelText(1, QString::fromUtf8(e.total));
+  w.setStatusPanelText(2, QString::fromUtf8(e.current));
+  QCoreApplication::processEvents();
+  for (int panel : {1, 2}) {
+    auto* label = w.findChild<QLabel*>(QString("sbMainPanel%1").arg(panel));
+    ASSERT_NE(label, nullptr);
+    EXPECT_GE(label->width(), 75);
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
+        << label->text().toStdString();
+  }
+  EXPECT_GE(w.findChild<QLabel*>("sbMainPanel0")->width(), 300);
+}
+
+namespace {
+
+// A dictionary file in the current folder, which the program takes before the one beside it.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const QString& path) : old_(QDir::currentPath()) { QDir::setCurrent(path); }
+  ~CurrentFolder() { QDir::setCurrent(old_); }
+
+ private:
+  QString old_;
+};
+
+std::string foreignOnlyDictionary() {
+  vx::i18n::MLDDocument doc;
+  doc.Languages.resize(2);
+  doc.Languages[0].CodePage = 1252;
+  doc.Languages[1].PrimaryId = 25;  // Russian, in a code page this system does not use
+  doc.Languages[1].DefaultSubId = 1;
+  doc.Languages[1].CodePage = 1251;
+  return vx::i18n::writeMLD(doc, {});
+}
+
+}  // namespace
+
+// A dictionary that cannot be used is said once, with its path and the reason, and the window
+// starts in its design language.
+TEST(CirculationWindowDictionary, AnUnusableDictionaryIsToldOnceAndTheWindowStartsInEnglish) {
+  const struct {
+    std::string bytes;
+    const char* reason;
+  } kCases[] = {
+      {"not a dictionary at all, but long enough to hold a header", "The stream is not a valid MLD stream"},
+      {std::string("MLD\x03\x01\x01\x00\x00", 8), "Stream read error"},
+      {foreignOnlyDictionary(), "System does not support any language of the dicitonary!"},
+  };
+  for (const auto& c : kCases) {
+    vxtest::TempDir dir;
+    ScriptedUserInterface ui;
+    help::setApplicationHelpFile("sys_down.hlp");
+    ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Language", "DefaultLanguage",
+                                reg::Value::sz("1")));
+    vxtest::writeAll(dir.file("vxdown.mld"), c.bytes);
+    CurrentFolder here(QString::fromStdString(dir.path()));
+    TFVXSysDn w;
+    EXPECT_FALSE(w.IvBinaryDictionary1()->Opened());
+    EXPECT_EQ(w.findChild<QMenu*>("MnuFile")->title(), "&File");
+    int told = 0;
+    for (const auto& box : ui.boxes()) {
+      if (!box.text.contains(QString::fromStdString(dir.file("vxdown.mld")))) continue;
+      ++told;
+      EXPECT_TRUE(box.text.contains(QString::fromUtf8(c.reason))) << box.text.toStdString();
+      EXPECT_TRUE(box.text.contains("cannot be used")) << box.text.toStdString();
+      EXPECT_EQ(box.icon, MsgIcon::Warning);
+    }
+    EXPECT_EQ(told, 1) << c.reason;
   }
 }

@@ -273,3 +273,36 @@ TEST(MldcTool, CompilesLocalesIntoEveryVariantAndDumpsEveryField) {
 }
 
 }  // namespace
+
+// Control characters in a message are shown escaped, and a NUL never ends it.
+TEST(Mldc, MessagesShowControlCharactersEscaped) {
+  const std::string h = "context1\tcontext2\tnative\tNOR\tSWE";
+  EXPECT_EQ(errorOf(h + std::string("\tF\0N\x01\n", 6)), "t.tsv:1: the header column F\\x00N\\x01 is no language");
+  EXPECT_EQ(errorOf(h + "\n", std::string(kLangs) + "CodePage=1\x7F\n"),
+            "l.ini:17: '1\\x7F' is not a number from 0 to 65535");
+}
+
+// A damaged file is named with the offset where reading stopped; a text's control characters
+// are dumped escaped.
+TEST(MldcTool, NamesTheFileAndOffsetOfAFaultAndDumpsControlCharactersEscaped) {
+  vxtest::TempDir dir;
+  vxtest::writeAll(dir.file("t.tsv"), std::string("context1\tcontext2\tnative\tNOR\tSWE\n\t\ta\x01z\tb\x1B\tc\n"));
+  vxtest::writeAll(dir.file("l.ini"), kLangs);
+  auto r = vxtest::runTool("mldc", {"compile", dir.file("t.tsv"), dir.file("l.ini"), "-o", dir.file("a.mld")}, {},
+                           dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = vxtest::runTool("mldc", {"dump", dir.file("a.mld")}, {}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("\"a\\x01z\"\n    1: \"b\\x1B\""), std::string::npos) << r.out;
+
+  const std::string whole = vxtest::readAll(dir.file("a.mld"));
+  vxtest::writeAll(dir.file("cut.mld"), whole.substr(0, whole.size() - 3));
+  r = vxtest::runTool("mldc", {"dump", dir.file("cut.mld")}, {}, dir.path());
+  EXPECT_EQ(r.exitCode, 1);
+  const std::string prefix = "mldc: " + dir.file("cut.mld") + ": offset ";
+  ASSERT_EQ(r.err.rfind(prefix, 0), 0u) << r.err;
+  const std::size_t offset = std::stoul(r.err.substr(prefix.size()));
+  EXPECT_GT(offset, 42u);
+  EXPECT_LT(offset, whole.size());
+  EXPECT_NE(r.err.find(": Stream read error"), std::string::npos) << r.err;
+}

@@ -34,8 +34,9 @@ std::string trim(const std::string& s) {
   return s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
+// The message is made printable before it becomes an exception: what() ends at a NUL.
 [[noreturn]] void fail(const std::string& file, std::size_t line, const std::string& what) {
-  throw std::runtime_error(file + ":" + std::to_string(line) + ": " + what);
+  throw std::runtime_error(printable(file + ":" + std::to_string(line) + ": " + what));
 }
 
 int number(const std::string& value, const std::string& file, std::size_t line) {
@@ -82,6 +83,20 @@ std::string unescape(const std::string& field, const std::string& file, std::siz
 }
 
 }  // namespace
+
+std::string printable(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\t') out += "\\t";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (byte < 0x20 || byte == 0x7F) out += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 15];
+    else out += c;
+  }
+  return out;
+}
 
 std::string escapeField(const std::string& text) {
   std::string out;

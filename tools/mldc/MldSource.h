@@ -54,4 +54,8 @@ std::string formatLocale(const vx::i18n::TIvLocale& locale, const std::string& i
 // A field written with the table's escapes.
 std::string escapeField(const std::string& text);
 
+// Text for a message or a listing: control characters escaped (\t, \n, \r, others \xNN, a
+// NUL as \x00), so that none reaches the terminal raw and a NUL never ends the message early.
+std::string printable(const std::string& text);
+
 }  // namespace vx::mldc

@@ -88,7 +88,9 @@ int compile(const std::vector<std::string>& args) {
   return 0;
 }
 
-std::string quoted(const std::string& s) { return "\"" + vx::mldc::escapeField(s) + "\""; }
+std::string quoted(const std::string& s) {
+  return "\"" + vx::mldc::printable(vx::mldc::escapeField(s)) + "\"";
+}
 
 std::string joinInts(const std::vector<int>& v) {
   std::string s;
@@ -102,9 +104,25 @@ std::string joinTexts(const std::vector<std::string>& v) {
   return s;
 }
 
+int dumpFile(const std::string& path, TIvMLDFile& f);
+
+// A fault names the file, and for a damaged file the offset where reading stopped.
 int dump(const std::string& path) {
   TIvMLDFile f;
-  f.LoadFile(path);
+  try {
+    f.LoadFile(path);
+  } catch (const std::exception& e) {
+    throw std::runtime_error(vx::mldc::printable(path + ": " + e.what()));
+  }
+  try {
+    return dumpFile(path, f);
+  } catch (const EIvDictionaryError& e) {
+    throw std::runtime_error(
+        vx::mldc::printable(path + ": offset " + std::to_string(f.Position()) + ": " + e.what()));
+  }
+}
+
+int dumpFile(const std::string&, TIvMLDFile& f) {
   std::ostream& o = std::cout;
   static const char* kinds[] = {"none", "both contexts", "context2 only", "context1 only"};
   o << "MLD version " << f.Version() << ", " << (f.BigEndian() ? "big-endian" : "little-endian")
@@ -193,7 +211,9 @@ int embed(const std::vector<std::string>& args) {
   } catch (const EIvStoreError& e) {
     throw std::runtime_error(e.caption() + ": " + e.what());
   } catch (const vx::IoError& e) {
-    throw std::runtime_error(inputs[0] + ": " + e.what());
+    throw std::runtime_error(vx::mldc::printable(inputs[0] + ": " + e.what()));
+  } catch (const EIvDictionaryError& e) {
+    throw std::runtime_error(vx::mldc::printable(inputs[0] + ": " + e.what()));
   }
   writeFile(output, writeStoredForm(stored));
   return 0;
