@@ -190,19 +190,20 @@ namespace {
 struct StartupError {
   const char* locale;      // the user's locale, which chooses the window's language at load
   const char* outOfRange;  // the box for a stored language index the dictionary lacks
-  const char* wrongType;   // the box for a stored value of the wrong type
+  const char* wrongType;   // the box for a stored value of the wrong type (ending in "'",
+                           // which sorts before ".", so without a full stop)
   const char* total;       // status panels 1 and 2 with ten million lines
   const char* current;
 };
 
 const StartupError kStartupErrors[] = {
-    {"nb_NO.UTF-8", "Språkindeks 7 er utenfor gyldig område.", "Ugyldig datatype for 'DefaultLanguage'.",
+    {"nb_NO.UTF-8", "Språkindeks 7 er utenfor gyldig område.", "Ugyldig datatype for 'DefaultLanguage'",
      "Totalt: 10000000", "Aktuell: 10000000"},
-    {"sv_SE.UTF-8", "Språkindex 7 ligger utanför giltigt intervall.", "Ogiltig datatyp för 'DefaultLanguage'.",
+    {"sv_SE.UTF-8", "Språkindex 7 ligger utanför giltigt intervall.", "Ogiltig datatyp för 'DefaultLanguage'",
      "Totalt: 10000000", "Aktuell: 10000000"},
-    {"da_DK.UTF-8", "Sprogindeks 7 er uden for det gyldige område.", "Ugyldig datatype for 'DefaultLanguage'.",
+    {"da_DK.UTF-8", "Sprogindeks 7 er uden for det gyldige område.", "Ugyldig datatype for 'DefaultLanguage'",
      "I alt: 10000000", "Aktuel: 10000000"},
-    {"en_GB.UTF-8", "Language index 7 is out of range.", "Invalid data type for 'DefaultLanguage'.",
+    {"en_GB.UTF-8", "Language index 7 is out of range.", "Invalid data type for 'DefaultLanguage'",
      "Total: 10000000", "Current: 10000000"},
 };
 
