@@ -5,6 +5,7 @@
 #include "app/barcode_strip/StripResource.h"
 #include "app/workfile/Workfile.h"
 #include "i18n/Dictionary.h"
+#include "i18n/ToolkitTranslation.h"
 #include "import/ui/ImportDialog.h"
 #include "i18n/translator/DictionarySource.h"
 #include "i18n/translator/TargetProperties.h"
@@ -133,6 +134,7 @@ TFVXSysDn::~TFVXSysDn() {
   // stops routing the messages through itself.
   delete translator_;
   delete dictionarySource_;
+  delete toolkitTranslation_;
   delete dictionary_;
 }
 
@@ -142,6 +144,9 @@ void TFVXSysDn::setupDictionary() {
   dictionary_->setObjectName("IvBinaryDictionary1");
   dictionary_->SetDictionaryName(i18n::kProgramDictionaryName);
   dictionary_->SetFileName(i18n::kProgramDictionaryFile);
+  // What Qt draws itself (the buttons of message boxes, the file dialog, the edit fields'
+  // menus) follows the dictionary's language too; made before the dictionary opens.
+  toolkitTranslation_ = new i18n::ToolkitTranslation(*dictionary_, this);
   // Once open, the dictionary also translates every message of the string table and the
   // key names of the menus' shortcuts.
   dictionarySource_ = new i18n::TIvDictionarySource(*dictionary_, this);

@@ -27,6 +27,7 @@ namespace vx::i18n {
 class TIvBinaryDictionary;
 class TIvDictionarySource;
 class TIvTranslator;
+class ToolkitTranslation;
 }  // namespace vx::i18n
 
 namespace Ui {
@@ -143,6 +144,7 @@ class TFVXSysDn : public QMainWindow {
   vx::i18n::TIvBinaryDictionary* dictionary_ = nullptr;
   vx::i18n::TIvDictionarySource* dictionarySource_ = nullptr;
   vx::i18n::TIvTranslator* translator_ = nullptr;
+  vx::i18n::ToolkitTranslation* toolkitTranslation_ = nullptr;
   // The workfile operations with their text-file handle (bound anew by each operation) and
   // read caches.
   vx::workfile::Workfile workfile_;

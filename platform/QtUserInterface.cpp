@@ -6,14 +6,21 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTextBrowser>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -54,10 +61,54 @@ QString qtFilter(const QStringList& filters) {
   return out.join(";;");
 }
 
+// The columns of the file dialog's list.
+constexpr int kSizeColumn = 1;
+constexpr int kDateColumn = 3;
+
+// The file dialog's sizes and dates in the program's locale (QLocale's default, which follows
+// the chosen language): Qt's file model writes them in the environment's locale.
+class LocaleFormats : public QIdentityProxyModel {
+ public:
+  explicit LocaleFormats(const QLocale& locale) : locale_(locale) {}
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    const QVariant shown = QIdentityProxyModel::data(index, role);
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || shown.toString().isEmpty()) return shown;
+    const QModelIndex source = mapToSource(index);
+    switch (index.column()) {
+      case kSizeColumn:
+        if (files->isDir(source)) return shown;
+        return locale_.formattedDataSize(files->size(source));
+      case kDateColumn:
+        return locale_.toString(files->lastModified(source), QLocale::ShortFormat);
+      default:
+        return shown;
+    }
+  }
+
+ private:
+  QLocale locale_;
+};
+
+// The date column as wide as the locale's longest date and time, so that a date shows whole
+// (Qt's default width fits an American date, not a Nordic one); a wider width the user chose
+// and Qt remembered stays.
+void fitDateColumn(QFileDialog& dialog, const QLocale& locale) {
+  auto* view = dialog.findChild<QTreeView*>("treeView");
+  if (!view) return;
+  const QString longest =
+      locale.toString(QDateTime(QDate(2000, 12, 28), QTime(23, 59)), QLocale::ShortFormat);
+  const QFontMetrics metrics = view->fontMetrics();
+  const int wanted = metrics.horizontalAdvance(longest) + 3 * metrics.averageCharWidth();
+  if (view->header()->sectionSize(kDateColumn) < wanted)
+    view->header()->resizeSection(kDateColumn, wanted);
+}
+
 class HelpWindow : public QDialog {
  public:
   explicit HelpWindow(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(res::loadResString(res::sHelpWindowTitle).arg(QApplication::applicationDisplayName()));
+    retitle();
     setObjectName("HelpWindow");
     auto* layout = new QVBoxLayout(this);
     browser_ = new QTextBrowser(this);
@@ -72,7 +123,18 @@ class HelpWindow : public QDialog {
     activateWindow();
   }
 
+ protected:
+  // The window stays open across a change of language and takes the new one.
+  void changeEvent(QEvent* event) override {
+    if (event->type() == QEvent::LanguageChange) retitle();
+    QDialog::changeEvent(event);
+  }
+
  private:
+  void retitle() {
+    setWindowTitle(res::loadResString(res::sHelpWindowTitle).arg(QApplication::applicationDisplayName()));
+  }
+
   QTextBrowser* browser_;
 };
 
@@ -115,7 +177,12 @@ std::optional<QString> QtUserInterface::openFile(QWidget* parent, const OpenFile
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   // An open dialog that may name a new file: AnyFile, with our own checks below.
   dialog.setFileMode(request.createPrompt ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  // Qt's own dialog, never the desktop's: it speaks the program's language (not the
+  // desktop's) and shows dates and sizes in the program's locale.
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setLocale(QLocale());
+  dialog.setProxyModel(new LocaleFormats(QLocale()));  // the dialog owns it
+  fitDateColumn(dialog, QLocale());
   if (!request.initialPath.isEmpty()) dialog.selectFile(QFileInfo(request.initialPath).fileName());
   while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
     const QString name = dialog.selectedFiles().first();

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
+  qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 libpq-dev libssl-dev libicu-dev
   clang libclang-rt-14-dev
