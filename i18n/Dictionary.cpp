@@ -117,7 +117,13 @@ void ShowExceptionMessage(const std::exception& error) {
       }
     };
     const auto* composed = dynamic_cast<const vx::ComposedMessage*>(&error);
-    if (composed && !composed->parts().empty()) {
+    if (composed && !composed->parts().empty() && composed->parts().front().isFormat) {
+      // The dictionary holds the format; the values fill the translated one.
+      const vx::MessageParts& parts = composed->parts();
+      QStringList values;
+      for (std::size_t i = 1; i < parts.size(); ++i) values << QString::fromStdString(parts[i].text);
+      message = vx::res::formatMessage(translated(QString::fromStdString(parts.front().text)), values);
+    } else if (composed && !composed->parts().empty()) {
       // Piece by piece: the dictionary holds the pieces, never the sentence with its value.
       message.clear();
       for (const vx::MessagePart& part : composed->parts()) {

@@ -22,12 +22,12 @@ std::string joinSubIds(const std::vector<int>& ids) {
 void writeNumber(FormWriter& w, int value) { w.writeInteger(static_cast<std::int32_t>(value)); }
 
 // Reads the version at the head of a value's list and refuses the ones this reader does not
-// know.
-int readVersion(FormReader& r, const char* kind) {
+// know, with `refusal` (a text of the dictionary) before the number.
+int readVersion(FormReader& r, const char* kind, const char* refusal) {
   r.beginList(std::string(kind) + " data");
   const std::int32_t version = r.readInteger(std::string(kind) + " data version");
   if (version < 1 || version > kEmbeddedDataVersion)
-    throw EIvDictionaryError({vx::MessagePart::piece("Unknown " + std::string(kind) + " data version: "),
+    throw EIvDictionaryError({vx::MessagePart::piece(refusal),
                               vx::MessagePart::value(std::to_string(version))});
   return version;
 }
@@ -242,7 +242,7 @@ StoredComponent embeddedDictionaryComponent(const std::string& className,
 
 std::vector<TIvLanguage> readEmbeddedLanguages(std::string_view value) {
   FormReader r(value);
-  const int version = readVersion(r, "language");
+  const int version = readVersion(r, "language", "Unknown language data version: ");
   const int count = readCount(r, "language count");
   std::vector<TIvLanguage> languages;
   for (int i = 0; i < count; ++i) {
@@ -272,7 +272,7 @@ std::vector<TIvLanguage> readEmbeddedLanguages(std::string_view value) {
 std::vector<MLDTranslationRow> readEmbeddedTranslations(std::string_view value,
                                                         MLDContextKind& contextKind) {
   FormReader r(value);
-  const int version = readVersion(r, "translation");
+  const int version = readVersion(r, "translation", "Unknown translation data version: ");
   MLDContextKind kind = MLDContextKind::None;
   if (version >= 2) {
     const std::int32_t k = r.readInteger("the context kind");
@@ -298,7 +298,7 @@ std::vector<MLDTranslationRow> readEmbeddedTranslations(std::string_view value,
 
 std::vector<TIvLocale> readEmbeddedLocales(std::string_view value) {
   FormReader r(value);
-  const int version = readVersion(r, "locale");
+  const int version = readVersion(r, "locale", "Unknown locale data version: ");
   const int count = readCount(r, "locale count");
   std::vector<TIvLocale> locales;
   for (int i = 0; i < count; ++i) {

@@ -9,7 +9,8 @@ constexpr const char* kNotFound = "Could not find the property";
 constexpr std::size_t kMaxCharBytes = 4;
 
 EIvDictionaryError unknownValue(std::uint8_t code) {
-  return EIvDictionaryError("Unknown property value: " + std::to_string(code));
+  return EIvDictionaryError(
+      {vx::MessagePart::piece("Unknown property value: "), vx::MessagePart::value(std::to_string(code))});
 }
 
 bool isKnownType(std::uint8_t code) { return code <= static_cast<std::uint8_t>(FormValueType::Char); }

@@ -214,7 +214,8 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& path, int unitI
 
   OutputFile& r = files.report;
   const std::string separator = text(sSeparator);
-  const std::string items = text(sItems);
+  // A count and its noun, which reads "1 item" and "2 items".
+  const auto items = [](long long count) { return std::to_string(count) + text(count == 1 ? sItem : sItems); };
   r.writeLine(" ");
   r.writeLine(separator);
   r.writeLine(text(sReportHeading));
@@ -222,13 +223,13 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& path, int unitI
   r.writeLine(" ");
   if (out.cancelled) {
     r.writeLine(text(sCancelledByUser));
-    r.writeLine(text(sCompleted) + std::to_string(out.processed) + text(sOf) + std::to_string(out.total) + items);
+    r.writeLine(text(sCompleted) + std::to_string(out.processed) + text(sOf) + items(out.total));
     r.writeLine(" ");
   }
-  r.writeLine(text(sProcessed) + std::to_string(out.processed) + items);
-  r.writeLine(text(sRejected) + std::to_string(out.processed - out.accepted) + items);
-  r.writeLine(text(sAccepted) + std::to_string(out.accepted) + items);
-  r.writeLine(text(sAlreadyOnLoan) + std::to_string(out.alreadyOnLoan) + items);
+  r.writeLine(text(sProcessed) + items(out.processed));
+  r.writeLine(text(sRejected) + items(out.processed - out.accepted));
+  r.writeLine(text(sAccepted) + items(out.accepted));
+  r.writeLine(text(sAlreadyOnLoan) + items(out.alreadyOnLoan));
   r.writeLine(" ");
   r.writeLine(text(sStart) + reportTime(startTime));
   r.writeLine(text(sFinished) + reportTime(vx::db::DateTime::now()));

@@ -45,6 +45,7 @@ void registerStrings() {
   registerString(sCompleted, "Completed ");
   registerString(sOf, " of ");
   registerString(sItems, " items");
+  registerString(sItem, " item");
   registerString(sProcessed, "Processed ");
   registerString(sRejected, "Rejected ");
   registerString(sAccepted, "Accepted ");

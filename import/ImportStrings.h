@@ -36,6 +36,7 @@ enum StringId : int {
   sItemNotOnLoan,           // "Item is not recorded as on loan"
   sReportTooLarge,          // "The result file is too large to view here. Please open it with another editor."
   sNotReplaced,             // "The workfile could not be replaced: "
+  sItem,                    // " item": ends a count line whose count is 1
   sLoanCodeBase = 3100,     // 3100 + code: the loan codes' texts and notes (see ImportStrings.cpp)
 };
 

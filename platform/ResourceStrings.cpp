@@ -22,6 +22,12 @@ QString nativeString(int id) {
   return it == table().end() ? QString() : it->second;
 }
 
+std::vector<int> registeredIds() {
+  std::vector<int> ids;
+  for (const auto& entry : table()) ids.push_back(entry.first);
+  return ids;
+}
+
 QString loadResString(int id) {
   QString text = nativeString(id);
   if (translator()) return translator()(id, text);

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace vx::res {
 
@@ -18,6 +19,9 @@ QString loadResString(int id);
 
 // The design-language text, never translated.
 QString nativeString(int id);
+
+// The ids registered so far, in ascending order.
+std::vector<int> registeredIds();
 
 // Fills the placeholders of a message text in order: each %s, %d, %f (with any flags, width
 // and precision between, such as %.4f) takes the next of `args`, already formatted by the

@@ -59,7 +59,8 @@ void TIvTargetProperties::addRead(const TIvTargetProperty& e) {
 void TIvTargetProperties::read(const QVariantList& data) {
   if (data.size() < 2) throw EIvMulti(QStringLiteral("Invalid target properties data: too short"));
   const int version = toInt(data[0], "version");
-  if (version > 1) throw EIvMulti(QStringLiteral("Unknown target properties data version: %1").arg(version));
+  if (version > 1) throw EIvMulti({vx::MessagePart::piece("Unknown target properties data version: "),
+                                    vx::MessagePart::value(std::to_string(version))});
   const int n = toInt(data[1], "count");
   if (n < 0 || n > data.size() - 2) throw EIvMulti(QStringLiteral("Invalid target properties data: count"));
   std::vector<TIvTargetProperty> read;

@@ -6,6 +6,8 @@
 // registers under its name while it lives, so that a translator finds "Dictionary1" by name.
 // When a source is destroyed it closes every open translator and clears every link to it,
 // also of translators that are linked but not open, so no translator keeps a dangling link.
+#include "platform/ComposedMessage.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -15,10 +17,13 @@ namespace vx::i18n {
 
 class TIvCustomTranslator;
 
-// The errors of the translation components, with the message the user sees.
-class EIvMulti : public std::runtime_error {
+// The errors of the translation components, with the message the user sees; one with values
+// carries its message in parts, so that the dictionary display translates it.
+class EIvMulti : public std::runtime_error, public vx::ComposedMessage {
  public:
   explicit EIvMulti(const QString& message) : std::runtime_error(message.toStdString()) {}
+  explicit EIvMulti(vx::MessageParts parts)
+      : std::runtime_error(vx::joinedMessage(parts)), vx::ComposedMessage(std::move(parts)) {}
 };
 
 // The current language as the translator uses it. Primary language ids are the Windows ones

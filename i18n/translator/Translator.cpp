@@ -279,8 +279,8 @@ void TIvTranslator::Open() {
   if (!dictionary_) {
     if (!TranslationSource::first()) {
       const QObject* root = Root();
-      throw EIvMulti(QStringLiteral("No dictionary has been assigned to the translator component (%1 on \"%2\" form)")
-                         .arg(objectName(), root ? root->objectName() : QString()));
+      throw EIvMulti(vx::formatParts("No dictionary has been assigned to the translator component (%s on \"%s\" form)",
+                                     {objectName().toStdString(), root ? root->objectName().toStdString() : std::string()}));
     }
     TranslationSource* named = TranslationSource::find(dictionaryName_);
     link(named ? named : TranslationSource::first());
@@ -550,6 +550,25 @@ QString TIvTranslator::translateText(QObject* object, const QString& property, c
 QString TIvTranslator::lookup(QObject* object, const QString& native, const QString& stripped, bool hadAmp) {
   if (!dictionary_) return native;
   QString t;
+  const Found found = find(object, native, stripped, hadAmp, t);
+  if (dictionary_->hasContextFields()) {
+    if (found == Found::InContext) return dictionary_->applyMissingPolicy(native, true, t);
+    if (found == Found::WithoutContext) return t.isEmpty() ? native : t;
+    return native;
+  }
+  return dictionary_->applyMissingPolicy(native, found != Found::Nowhere, t);
+}
+
+bool TIvTranslator::hasTranslation(const TableItem& row, QString& text) const {
+  text.clear();
+  if (!dictionary_ || !row.object) return false;
+  return find(row.object, row.nativeText, row.nativeStripped, row.nativeText != row.nativeStripped, text) !=
+             Found::Nowhere &&
+         !text.isEmpty();
+}
+
+TIvTranslator::Found TIvTranslator::find(const QObject* object, const QString& native, const QString& stripped,
+                                         bool hadAmp, QString& t) const {
   if (dictionary_->hasContextFields()) {
     const QString component = object == Root() ? QString() : object->objectName();
     // The form's class as the program knows it, then its own ancestors (not Qt's classes).
@@ -563,17 +582,13 @@ QString TIvTranslator::lookup(QObject* object, const QString& native, const QStr
       }
     }
     for (const QString& c : contexts) {
-      if (dictionary_->translateInContext(native, c, component, t))
-        return dictionary_->applyMissingPolicy(native, true, t);
-      if (hadAmp && dictionary_->translateInContext(stripped, c, component, t))
-        return dictionary_->applyMissingPolicy(native, true, t);
+      if (dictionary_->translateInContext(native, c, component, t)) return Found::InContext;
+      if (hadAmp && dictionary_->translateInContext(stripped, c, component, t)) return Found::InContext;
     }
-    if (dictionary_->translate(native, t) || (hadAmp && dictionary_->translate(stripped, t)))
-      return t.isEmpty() ? native : t;
-    return native;
   }
-  const bool found = dictionary_->translate(native, t) || (hadAmp && dictionary_->translate(stripped, t));
-  return dictionary_->applyMissingPolicy(native, found, t);
+  if (dictionary_->translate(native, t) || (hadAmp && dictionary_->translate(stripped, t)))
+    return Found::WithoutContext;
+  return Found::Nowhere;
 }
 
 void TIvTranslator::UpdateFont() {

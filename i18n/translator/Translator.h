@@ -137,6 +137,11 @@ class TIvTranslator : public TIvCustomTranslator {
   // window menu, so there is nothing to translate: this does nothing.
   void TranslateSystemMenu();
 
+  // Whether the dictionary has a text for a row of the table in its current language, found
+  // as the translation looks it up (in the form's context, then without context); `text` gets
+  // it. A row the dictionary lacks, or whose text in this language is empty, gives false.
+  bool hasTranslation(const TableItem& row, QString& text) const;
+
  signals:
   void translated(QObject* component);
   void scaled(QObject* root);
@@ -159,6 +164,8 @@ class TIvTranslator : public TIvCustomTranslator {
 
   QString translateText(QObject* object, const QString& property, const QString& value);
   QString lookup(QObject* object, const QString& native, const QString& stripped, bool hadAmp);
+  enum class Found { InContext, WithoutContext, Nowhere };
+  Found find(const QObject* object, const QString& native, const QString& stripped, bool hadAmp, QString& t) const;
   void translateList(QObject* object, const QString& property);
   void updateLocaleProperty(QObject* object);
   BidiState& bidiState(QWidget* control);

@@ -119,7 +119,7 @@ TEST_P(ImportRunTest, AcceptedLinesLeaveTheWorkfileAndRejectedOnesStayUnchanged)
   EXPECT_EQ(report.substr(0, report.find("Start : ")),
             " \r\n-----------------------------------\r\n               REPORT              \r\n"
             "-----------------------------------\r\n \r\nProcessed 5 items\r\nRejected 2 items\r\n"
-            "Accepted 3 items\r\nAlready on loan 1 items\r\n \r\n");
+            "Accepted 3 items\r\nAlready on loan 1 item\r\n \r\n");
   EXPECT_EQ(report.find("All accepted records"), std::string::npos);
 
   // Again on the shortened workfile: new names beside the first run's files.

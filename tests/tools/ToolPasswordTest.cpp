@@ -62,7 +62,7 @@ TEST_F(ToolsPassword, EachToolTakesThePasswordFromTheFirstWayThatGivesOne) {
       {"vxsql", {"library", "-U", "vxdesk", "SELECT 'logged on' AS Answer"}, "-P", "logged on"},
       {"vxdb", {"drop", "library", "--user", "vxdesk"}, "--password", "Dropped the library"},
       {"vximport", {work, "--alias", "library", "--user", "vxdesk", "--unit", "1"}, "--password",
-       "Accepted 1 items"},
+       "Accepted 1 item"},
   };
   const std::string right = "vxdesk-demo";
   writeAll(dir_.file("right.txt"), right + "\r\nvxguest-demo\n");  // the first line counts

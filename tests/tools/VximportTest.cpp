@@ -76,7 +76,7 @@ TEST_F(Vximport, EachExitStatus) {
        "You don't have permission to run Vellumdex System Down on database library"},
       {"empty workfile", "", desk, "vxdesk-demo", 4, "Could not import."},
       {"all accepted", "1001,2001\r\n1001,2012\r\n", desk, "vxdesk-demo", 0, "Accepted 2 items"},
-      {"some rejected", "1001,2002\r\n1001,2004\r\n", desk, "vxdesk-demo", 1, "Rejected 1 items"},
+      {"some rejected", "1001,2002\r\n1001,2004\r\n", desk, "vxdesk-demo", 1, "Rejected 1 item"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -248,7 +248,7 @@ TEST_F(LoginDialog, TheLoginThroughTheRealWindowsInTwoLanguages) {
     QTimer::singleShot(0, [&] {
       auto* form = qobject_cast<TLoginForm*>(QApplication::activeModalWidget());
       ASSERT_NE(form, nullptr);
-      EXPECT_EQ(form->windowTitle(), lang == 1 ? "Vellumdex pålogging" : "Vellumdex Login");
+      EXPECT_EQ(form->windowTitle(), lang == 1 ? "Vellumdex-pålogging" : "Vellumdex Login");
       EXPECT_EQ(form->HelpFile(), code + "/VX2.HLP");
       form->DbCombo()->setEditText("library");
       form->UserEdit()->setText("vxdesk");
