@@ -17,8 +17,8 @@ endif()
 
 set(VX_PRODUCT_NAME "Vellumdex System Down")
 set(VX_COMPANY_NAME "Vellumdex")
-set(VX_COPYRIGHT_EN "Copyright © 2026 the Vellumdex System Down developers")
-set(VX_COPYRIGHT_NB "Opphavsrett © 2026 utviklerne av Vellumdex System Down")
+set(VX_COPYRIGHT_EN "Copyright © 2026 The Vellumdex Project")
+set(VX_COPYRIGHT_NB "Opphavsrett © 2026 Vellumdex-prosjektet")
 
 function(vx_add_version_resource target)
   cmake_parse_arguments(ARG "" "DESCRIPTION;DESCRIPTION_NB" "" ${ARGN})
