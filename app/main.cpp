@@ -1,5 +1,6 @@
 // vxdown: the circulation desk's recorder for the time the library database is down.
 #include "app/FVXSysDn.h"
+#include "data/desktop/artwork/DesktopIcons.h"
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
 #include "platform/VXApplication.h"
@@ -31,6 +32,11 @@ int main(int argc, char** argv) {
   // of ending the program.
   vx::VXApplication app(argc, argv);
   QApplication::setApplicationDisplayName("Vellumdex System Down");
+  // The desktop entry (data/desktop) that the desktop matches the windows with (the Wayland
+  // app id; on X11 StartupWMClass=vxdown, the application name Qt takes from the program's
+  // name), and its icon on every window, from the pictures embedded in the program.
+  QGuiApplication::setDesktopFileName("org.example.vellumdex.SystemDown");
+  QApplication::setWindowIcon(vx::desktop::applicationIcon());
   // The windows are laid out for an 8 point sans serif of the Windows desktop.
   QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans", "Sans Serif"});
   // The about box names Arial, which a Linux desktop may lack.

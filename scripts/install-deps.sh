@@ -14,6 +14,7 @@ packages=(
   fonts-dejavu-core
   xvfb openbox x11-utils
   lintian
+  desktop-file-utils appstream
 )
 
 missing=()
