@@ -13,6 +13,7 @@ packages=(
   libdw-dev
   fonts-dejavu-core
   xvfb openbox x11-utils
+  scdoc groff-base man-db
 )
 
 missing=()
