@@ -16,9 +16,33 @@
 #include <exception>
 #include <string_view>
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vxdown [/AS ALIAS,USER,PASSWORD] [Qt options]\n"
+    "       vxdown --help | --version\n"
+    "\n"
+    "The circulation desk's recorder for the time the library database is down: scan a\n"
+    "borrower, then the items; each loan is one line of the workfile, posted into the library\n"
+    "database later with File > Import ... (F1 opens the help).\n"
+    "\n"
+    "  /AS ALIAS,USER,PASSWORD        log on with these when the import needs the database\n"
+    "  /AUTOSTART ALIAS,USER,PASSWORD (in any case; an item with blanks in double quotes).\n"
+    "                                 Every user of the machine can read a command line in\n"
+    "                                 the process list: only for scripted runs\n"
+    "  -platform NAME, -style NAME    and Qt's other options for every Qt program\n"
+    "  --help                         this text\n"
+    "  --version                      vxdown's own version\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  // The program's version, from its own version information, before Qt or any window starts
-  // (so that it works without a display).
+  // --help and the program's version (from its own version information) are answered before
+  // Qt or any window starts, so that they work without a display.
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc == 2 && std::string_view(argv[1]) == "--version") {
     const std::string version = vx::version::runningProgramVersion();
     if (version.empty()) {

@@ -15,6 +15,7 @@ packages=(
   xvfb openbox x11-utils
   lintian
   desktop-file-utils appstream
+  scdoc groff-base man-db
 )
 
 missing=()

@@ -22,11 +22,8 @@ extern char** environ;
 
 namespace vxtest {
 
-namespace {
-
-// The tools are built beside the test executables; VX_TEST_BIN_DIR names that folder when the
-// environment sets it.
 std::string toolPath(const std::string& tool) {
+  if (tool.find('/') != std::string::npos) return tool;
   std::string binDir;
   if (const char* named = std::getenv("VX_TEST_BIN_DIR"); named && *named)
     binDir = named;
@@ -34,6 +31,8 @@ std::string toolPath(const std::string& tool) {
     binDir = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
   return binDir + "/" + tool;
 }
+
+namespace {
 
 // Strings that outlive the argv and envp arrays pointing into them.
 struct ProcessImage {

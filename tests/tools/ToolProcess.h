@@ -18,6 +18,10 @@ struct ToolRun {
 // Environment changes for the child: a value sets the variable, nullopt removes it.
 using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
+// Where `tool` is run from: a name with a '/' is a path and taken as it is; a bare name is a
+// built tool in $VX_TEST_BIN_DIR, or else beside the test executable.
+std::string toolPath(const std::string& tool);
+
 // Runs `tool` with `args`, stdin from /dev/null and stdout and stderr captured through files
 // in `scratchDir`. Throws std::runtime_error when the process cannot be started.
 ToolRun runTool(const std::string& tool, const std::vector<std::string>& args,

@@ -5,11 +5,13 @@
 //        [--big-endian] [--utf16|--ansi]
 //   mldc dump FILE.mld
 //   mldc embed FILE.mld -o OUT.vxform --form CLASS[:NAME] --component CLASS:NAME
+//   mldc --help | --version
 #include "i18n/EmbeddedDictionary.h"
 #include "i18n/FormData.h"
 #include "i18n/MLDFile.h"
 #include "i18n/MLDWriter.h"
 #include "platform/IoError.h"
+#include "tools/common/ProgramVersion.h"
 #include "tools/mldc/MldSource.h"
 
 #include <algorithm>
@@ -32,7 +34,17 @@ constexpr const char* kUsage =
     "                    [--big-endian] [--utf16|--ansi]\n"
     "       mldc dump FILE.mld\n"
     "       mldc embed FILE.mld -o OUT.vxform --form CLASS[:NAME] --component CLASS:NAME\n"
-    "                  (FILE.mld must hold 8-bit texts; NAME defaults to CLASS without its \"T\")\n";
+    "                  (FILE.mld must hold 8-bit texts; NAME defaults to CLASS without its \"T\")\n"
+    "       mldc --help | --version\n"
+    "\n"
+    "  compile     writes the dictionary file OUT.mld from the translation table, the language\n"
+    "              list and the custom locales; --version the file format (default 3),\n"
+    "              --big-endian its byte order, --utf16 or --ansi (the default) its texts\n"
+    "  dump        prints a dictionary file as readable text\n"
+    "  embed       stores a dictionary file's data in a form file, as the dictionary\n"
+    "              component CLASS:NAME of the form CLASS[:NAME]\n"
+    "  --help      this text\n"
+    "  --version   mldc's own version (only as the only argument)\n";
 
 std::string readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -223,6 +235,13 @@ int embed(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  // Alone on the line, --version is the tool's own version; after "compile" it is the format
+  // version of the file written.
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (args.size() == 1 && args[0] == "--version") return vx::tools::printProgramVersion("mldc");
   try {
     if (args.size() >= 1 && args[0] == "compile")
       return compile(std::vector<std::string>(args.begin() + 1, args.end()));

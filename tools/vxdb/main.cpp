@@ -25,6 +25,7 @@
 #include "db/library/DemoAlias.h"
 #include "db/library/LibraryDatabase.h"
 #include "tools/common/PasswordSource.h"
+#include "tools/common/ProgramVersion.h"
 #include "platform/FileSystem.h"
 
 using namespace vx::db;
@@ -37,6 +38,7 @@ std::string usage() {
          "       vxdb seed ALIAS [--user U] [--password-file FILE]\n"
          "       vxdb drop ALIAS [--user U] [--password-file FILE]\n"
          "       vxdb list\n"
+         "       vxdb --help | --version\n"
          "\n"
          "  create  makes the library database of ALIAS: a SQLite alias gets its file (which must\n"
          "          not exist yet); a PostgreSQL alias gets its DATABASE NAME created on the server\n"
@@ -49,17 +51,21 @@ std::string usage() {
          "          database.\n"
          "  drop    removes the library database: the SQLite file, or DROP DATABASE on the server.\n"
          "          Only a library database is dropped, and only by its owner.\n"
+         "  list    the configured aliases with their drivers and databases.\n"
          "\n"
          "On SQLite the user who creates the file (--user) becomes its owner, who alone may\n"
          "change and drop it; the other users get the rights a server gives its desk users.\n"
-         "  list    the configured aliases with their drivers and databases.\n"
          "\n"
-         "--user logs on as that user (PostgreSQL also takes libpq's PGUSER).\n"
+         "--user logs on as that user (PostgreSQL also takes libpq's PGUSER). --user, --password\n"
+         "and --password-file also take their value as --user=U.\n"
          "\n" +
          vx::tools::passwordHelp("--password P") +
          "\n"
          "Aliases come from $VELLUMDEX_ALIASES, or ~/.config/vellumdex/aliases.ini and\n"
-         "/etc/vellumdex/aliases.ini.\n";
+         "/etc/vellumdex/aliases.ini.\n"
+         "\n"
+         "  --help     this text\n"
+         "  --version  vxdb's own version\n";
 }
 
 std::string setting(const AliasSpec& a, const std::string& name) {
@@ -297,6 +303,7 @@ int main(int argc, char** argv) {
     std::cout << usage();
     return 0;
   }
+  if (args.size() == 1 && args[0] == "--version") return vx::tools::printProgramVersion("vxdb");
   Options o;
   try {
     o = parse(args);

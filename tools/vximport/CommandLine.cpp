@@ -53,6 +53,7 @@ Options parse(const std::vector<std::string>& args) {
 std::string usage() {
   return R"(usage: vximport WORKFILE --alias ALIAS --user USER --unit UNIT_ID
                 [--password-file FILE] [--ignore-clock]
+       vximport --help | --version
 
 Posts every line of a workfile as a loan in the library database of ALIAS, served at the
 library unit UNIT_ID, as the import dialog of vxdown does: an item still on loan is returned
@@ -73,6 +74,9 @@ read it.
 
 Progress goes to standard error: a bar with lines per second and the time left on a terminal,
 one line per thousand lines otherwise. The report is printed at the end.
+
+  --help      this text
+  --version   vximport's own version
 
 Exit status:
   0  every line was accepted

@@ -8,6 +8,7 @@
 #include "platform/SilentAbort.h"
 #include "platform/UserInterface.h"
 #include "tools/common/PasswordSource.h"
+#include "tools/common/ProgramVersion.h"
 #include "tools/vximport/CommandLine.h"
 #include "vxcomp/access/VXAccess.h"
 #include "vxcomp/login/VXLogin.h"
@@ -94,8 +95,7 @@ int main(int argc, char** argv) {
       return kAllAccepted;
     }
     if (o.version) {
-      std::printf("vximport %s\n", VX_VERSION);
-      return kAllAccepted;
+      return vx::tools::printProgramVersion("vximport");
     }
     // The user is always named, so on a terminal the prompt asks unless a file was named.
     const auto given = vx::tools::readPassword(

@@ -100,10 +100,13 @@ Options parse(const std::vector<std::string>& args) {
       types.emplace_back(name, typeNamed(*t));
     } else if (a == "-h" || a == "--help") {
       throw UsageError{""};
+    } else if (a == "--version") {
+      o.version = true;
     } else {
       throw UsageError{"unknown option \"" + a + "\""};
     }
   }
+  if (o.version) return o;
   if (positional.empty()) throw UsageError{"no ALIAS given"};
   o.alias = positional[0];
   if (positional.size() > 2)

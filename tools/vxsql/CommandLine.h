@@ -23,6 +23,7 @@ struct ParamArg {
 };
 
 struct Options {
+  bool version = false;             // --version: nothing else is read
   std::string alias;
   std::optional<std::string> sql;   // exactly one of sql and proc is set
   std::optional<std::string> proc;

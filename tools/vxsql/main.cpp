@@ -18,6 +18,7 @@
 #include "db/library/DemoAlias.h"
 #include "db/library/LibraryDatabase.h"
 #include "tools/common/PasswordSource.h"
+#include "tools/common/ProgramVersion.h"
 #include "tools/vxsql/CommandLine.h"
 
 using namespace vx::db;
@@ -30,6 +31,7 @@ std::string usage() {
          "             [--type Name=TYPE ...] \"SQL\"\n"
          "       vxsql ALIAS [-U user] [--password-file FILE] --proc NAME\n"
          "             [-p Name=value | --inout Name[=value]]... [--type Name=TYPE ...]\n"
+         "       vxsql --help | --version\n"
          "\n"
          "  SQL            one statement in the program's dialect; :Name parameters take the -p values\n"
          "                 (bound, never pasted into the text). Rows are printed as a table.\n"
@@ -44,7 +46,10 @@ std::string usage() {
          "\n" +
          vx::tools::passwordHelp("-P PASSWORD") +
          "\n"
-         "A null prints as NULL.\n";
+         "A null prints as NULL.\n"
+         "\n"
+         "  --help         this text\n"
+         "  --version      vxsql's own version\n";
 }
 
 std::string shown(const Value& v) {
@@ -152,6 +157,7 @@ int main(int argc, char** argv) {
     std::cerr << "vxsql: " << e.message << "\n" << usage();
     return 2;
   }
+  if (o.version) return vx::tools::printProgramVersion("vxsql");
   std::optional<std::string> password;
   try {
     password = vx::tools::readPassword(
