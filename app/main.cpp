@@ -3,6 +3,7 @@
 #include "data/desktop/artwork/DesktopIcons.h"
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
+#include "i18n/Dictionary.h"
 #include "platform/VXApplication.h"
 #include "vxcomp/login/LoginUi.h"
 #include "vxcomp/login/ui/QtLoginUi.h"
@@ -10,6 +11,8 @@
 #include "vxcomp/version/RunningProgram.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QFont>
 
 #include <cstdio>
@@ -34,6 +37,22 @@ constexpr const char* kUsage =
     "  --help                         this text\n"
     "  --version                      vxdown's own version\n";
 
+// The files the program reads beside itself, found as the program finds them (through the path
+// of its own executable), so that an administrator sees where an installed program looks.
+void printFilesBesideProgram(int argc, char** argv) {
+  QCoreApplication core(argc, argv);  // no display needed
+  vx::i18n::TIvBinaryDictionary dictionary;
+  dictionary.SetFileName(vx::i18n::kProgramDictionaryFile);
+  const QString dictionaryPath = dictionary.FileName();
+  const QString helpRoot = vx::help::defaultHelpRoot();
+  const auto line = [](const char* what, const QString& path, bool found) {
+    std::printf("  %-11s %s%s\n", what, qPrintable(QFileInfo(path).absoluteFilePath()), found ? "" : " (missing)");
+  };
+  std::printf("\nFiles:\n");
+  line("dictionary", dictionaryPath, dictionary.IsDataAvailable());
+  line("help pages", helpRoot, QFileInfo(helpRoot).isDir());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,6 +60,7 @@ int main(int argc, char** argv) {
   // Qt or any window starts, so that they work without a display.
   if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
     std::fputs(kUsage, stdout);
+    printFilesBesideProgram(argc, argv);
     return 0;
   }
   if (argc == 2 && std::string_view(argv[1]) == "--version") {

@@ -51,4 +51,17 @@ for lib in libqt6widgets6 libqt6core6 libpq5 libsqlite3-0 libicu libdw1 libc6; d
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 echo "Depends: $depends"
+
+# Unpacked anywhere, the program finds its dictionary and help beside its executable, also
+# when started through the link in usr/bin (run from / so that no file in the working folder
+# stands in for them).
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+files=$(cd / && "$unpacked/usr/bin/vxdown" --help | sed -n '/^Files:/,$p')
+echo "$files"
+grep -qxF "  dictionary  $unpacked/usr/lib/vellumdex/vxdown.mld" <<<"$files" ||
+  fail "the unpacked vxdown does not find its dictionary"
+grep -qxF "  help pages  $unpacked/usr/lib/vellumdex/help" <<<"$files" ||
+  fail "the unpacked vxdown does not find its help pages"
 echo "$deb"
