@@ -7,6 +7,7 @@
 #include "platform/VXApplication.h"
 #include "vxcomp/login/LoginUi.h"
 #include "vxcomp/login/ui/QtLoginUi.h"
+#include "platform/FirstPaintProbe.h"
 #include "platform/HelpFiles.h"
 #include "vxcomp/version/RunningProgram.h"
 
@@ -86,6 +87,9 @@ int main(int argc, char** argv) {
   // The about box names Arial, which a Linux desktop may lack.
   QFont::insertSubstitutions("Arial", {"Liberation Sans", "DejaVu Sans", "Sans Serif"});
   vx::help::setApplicationHelpFile("sys_down.hlp");
+  // The start-up benchmark's probe (VX_REPORT_FIRST_PAINT): the circulation window's first
+  // paint ends the program.
+  vx::probe::reportFirstPaintIfAsked("FVXSysDn");
   // The login shows its dialogs on the screen.
   static vx::login::QtLoginUi loginWindows;
   vx::login::setLoginUi(&loginWindows);

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <thread>
 
 #include "tests/support/TempDir.h"
 
@@ -78,7 +79,7 @@ bool echoes(int terminal) {
 }  // namespace
 
 ToolRun runTool(const std::string& tool, const std::vector<std::string>& args,
-                const EnvChanges& env, const std::string& scratchDir) {
+                const EnvChanges& env, const std::string& scratchDir, int killAfterSeconds) {
   const std::string exe = toolPath(tool);
   ProcessImage image(exe, args, env);
   const std::string outPath = scratchDir + "/tool-stdout.txt";
@@ -96,7 +97,27 @@ ToolRun runTool(const std::string& tool, const std::vector<std::string>& args,
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("cannot start " + exe + ": " + std::strerror(rc));
   ToolRun run;
-  run.exitCode = waitFor(pid, exe);
+  bool reaped = false;
+  if (killAfterSeconds > 0) {
+    // Polled: the tests that set a limit run for a second or less.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(killAfterSeconds);
+    int status = 0;
+    for (;;) {
+      const pid_t done = ::waitpid(pid, &status, WNOHANG);
+      if (done == pid) {
+        run.exitCode = exitCodeOf(status);
+        reaped = true;
+        break;
+      }
+      if (done < 0 && errno != EINTR) throw std::runtime_error("waitpid failed for " + exe);
+      if (std::chrono::steady_clock::now() >= deadline) {
+        ::kill(pid, SIGKILL);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  if (!reaped) run.exitCode = waitFor(pid, exe);
   run.out = readAll(outPath);
   run.err = readAll(errPath);
   return run;

@@ -23,9 +23,11 @@ using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>
 std::string toolPath(const std::string& tool);
 
 // Runs `tool` with `args`, stdin from /dev/null and stdout and stderr captured through files
-// in `scratchDir`. Throws std::runtime_error when the process cannot be started.
+// in `scratchDir`. With `killAfterSeconds` above 0, a tool still running after that long is
+// killed (its exit code then says so). Throws std::runtime_error when the process cannot be
+// started.
 ToolRun runTool(const std::string& tool, const std::vector<std::string>& args,
-                const EnvChanges& env, const std::string& scratchDir);
+                const EnvChanges& env, const std::string& scratchDir, int killAfterSeconds = 0);
 
 // A run on a terminal, and the terminal's echo setting as the tool left it.
 struct TerminalRun {
