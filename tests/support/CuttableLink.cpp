@@ -10,6 +10,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -79,8 +80,9 @@ CuttableLink::CuttableLink(std::string serverSocketPath) : serverSocketPath_(std
 
 CuttableLink::~CuttableLink() {
   if (relay_.joinable()) {
+    // The relay wakes on the byte; a pipe with room for it cannot refuse one byte.
     const char c = 0;
-    (void)::write(wake_[1], &c, 1);
+    if (::write(wake_[1], &c, 1) != 1) std::perror("CuttableLink: waking the relay");
     relay_.join();
   }
   for (int fd : {listener_, wake_[0], wake_[1], linkNamespace_, homeNamespace_})
