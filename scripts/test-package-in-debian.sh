@@ -10,6 +10,7 @@
 #   ROOT         default: a new folder under /var/tmp; an existing Debian root is reused as
 #                it is (for trying the script again without a new debootstrap)
 #   DEBIAN_MIRROR  the mirror for debootstrap and apt (default http://deb.debian.org/debian)
+# The second start of vxdown reports its first paint (VX_REPORT_FIRST_PAINT) and ends there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -56,7 +57,6 @@ in_root dpkg -s vellumdex-system-down | grep -E "^(Status|Version|Depends)"
 in_root dpkg -L vellumdex-system-down | grep -E "^/usr/bin/|aliases.ini|\.desktop$|man1/vxdown"
 
 step "a desk user"
-id desk >/dev/null 2>&1 || true
 in_root sh -c 'id desk >/dev/null 2>&1 || useradd -m -s /bin/sh desk'
 in_root sh -c 'mkdir -p /tmp/desk-runtime && chown desk /tmp/desk-runtime && chmod 700 /tmp/desk-runtime'
 as_desk vxdown --version
@@ -69,6 +69,10 @@ as_desk timeout 10 vxdown || rc=$?
 [ "$rc" -eq 124 ] || { echo "vxdown ended with status $rc within 10 s" >&2; exit 1; }
 echo "vxdown was running after 10 s"
 as_desk sh -c 'ls -l ~/.local/share/vellumdex/ && cat ~/.config/vellumdex/aliases.ini'
+
+step "vxdown, second start, until its window's first paint"
+as_desk env VX_REPORT_FIRST_PAINT=1 vxdown
+as_desk sh -c 'cd / && vxdown --help | sed -n "/^Files:/,\$p"'
 
 step "recording: three loans of borrower 1001, as the desk writes them"
 as_desk sh -c "printf '1001,2001\r\n1001,2002\r\n1001,2004\r\n' > ~/work.csv && cat -A ~/work.csv"
