@@ -21,6 +21,8 @@ fi
 deb=$(realpath "$deb")
 root=${2:-$(mktemp -d /var/tmp/vellumdex-debian12.XXXXXX)}
 mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
+# mktemp makes the folder for root alone; as the root's "/" it must let every user through.
+chmod 755 "$root"
 
 step() { printf '\n==== %s\n' "$*"; }
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
