@@ -59,7 +59,7 @@ class TerminalProgress : public vx::import::ImportObserver {
   TerminalProgress() : terminal_(::isatty(STDERR_FILENO) == 1) {}
   void started(int total) override {
     start_ = std::chrono::steady_clock::now();
-    std::fprintf(stderr, "vximport: %d lines to import\n", total);
+    std::fprintf(stderr, "vximport: %d %s to import\n", total, total == 1 ? "line" : "lines");
   }
   void lineDone(int index, int accepted, int total, int percent) override {
     if (!terminal_) {
@@ -157,8 +157,8 @@ int main(int argc, char** argv) {
   if (r.status == Status::ReportFailed) {
     // The loans are posted and the workfile replaced; only the report is missing.
     std::fprintf(stderr, "vximport: %s\n", r.message.c_str());
-    std::printf("Processed %d items, accepted %d, rejected %d\n", r.processed, r.accepted,
-                r.processed - r.accepted);
+    std::printf("Processed %d %s, accepted %d, rejected %d\n", r.processed, r.processed == 1 ? "item" : "items",
+                r.accepted, r.processed - r.accepted);
     return r.accepted == r.processed && !r.cancelled ? kAllAccepted : kSomeRejected;
   }
   if (r.status != Status::Finished) {
