@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   try {
     const auto o = vx::tools::vxsql::parse(args);
-    if (o.sql.has_value() == o.proc.has_value()) std::abort();
+    if (!o.version && o.sql.has_value() == o.proc.has_value()) std::abort();
     for (const auto& p : o.params) {
       if (p.name.empty()) std::abort();
       if (p.value) {

@@ -25,7 +25,7 @@ struct ParamArg {
 struct Options {
   bool version = false;             // --version: nothing else is read
   std::string alias;
-  std::optional<std::string> sql;   // exactly one of sql and proc is set
+  std::optional<std::string> sql;   // exactly one of sql and proc is set (neither with --version)
   std::optional<std::string> proc;
   std::optional<std::string> user;
   std::optional<std::string> password;      // -P: kept for old scripts (see PasswordSource.h)
