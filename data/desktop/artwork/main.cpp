@@ -14,6 +14,7 @@
 //
 // Usage: vxdesktopart <output folder> <icon name>
 #include "data/desktop/artwork/DesktopIcons.h"
+#include "vxcomp/about/artwork/BookShape.h"
 
 #include <QColor>
 #include <QDir>
@@ -33,6 +34,8 @@
 #include <vector>
 
 namespace {
+
+namespace book = vx::about::artwork::book;
 
 // The about box's colours.
 const QColor kInk(24, 46, 92);        // deep blue: the cover, the spine and the barcode
@@ -135,7 +138,8 @@ void drawSmall(QPainter& p, int size) {
 // 48 pixels and above: the about box's book, its curves in the about box's coordinates
 // (x 8 to 84, y 12 to 64) scaled to the icon, the pens sized in the icon's pixels.
 void drawLarge(QPainter& p, int size) {
-  const double spineX = 46, top = 14, bottom = 60, left = 10, right = 82;
+  const double spineX = book::kSpineX, top = book::kTop, bottom = book::kBottom, left = book::kLeft,
+               right = book::kRight;
   const double margin = size / 32.0;
   const double scale = (size - 2 * margin) / 76.0;
   QTransform place;
@@ -147,29 +151,8 @@ void drawLarge(QPainter& p, int size) {
   p.setRenderHint(QPainter::Antialiasing);
   p.setTransform(place);
 
-  QPainterPath cover;
-  cover.moveTo(spineX, bottom + 4);
-  cover.cubicTo(spineX - 14, bottom - 2, left + 8, bottom, left - 2, bottom + 2);
-  cover.lineTo(left - 2, top + 6);
-  cover.lineTo(left, top + 6);
-  cover.lineTo(left, bottom - 2);
-  cover.cubicTo(left + 10, bottom - 4, spineX - 12, bottom - 4, spineX, bottom);
-  cover.cubicTo(spineX + 12, bottom - 4, right - 10, bottom - 4, right, bottom - 2);
-  cover.lineTo(right, top + 6);
-  cover.lineTo(right + 2, top + 6);
-  cover.lineTo(right + 2, bottom + 2);
-  cover.cubicTo(right - 8, bottom, spineX + 14, bottom - 2, spineX, bottom + 4);
-  p.fillPath(cover, kInk);
+  p.fillPath(book::cover(), kInk);
 
-  const auto page = [&](double edge) {
-    QPainterPath path;
-    path.moveTo(spineX, top + 6);
-    path.cubicTo(spineX + (edge - spineX) * 0.35, top - 2, edge - (edge - spineX) * 0.25, top - 2, edge, top + 2);
-    path.lineTo(edge, bottom - 4);
-    path.cubicTo(edge - (edge - spineX) * 0.25, bottom - 8, spineX + (edge - spineX) * 0.35, bottom - 8, spineX, bottom);
-    path.closeSubpath();
-    return path;
-  };
   // The edge: about one pixel and a half at 48, growing slowly with the size.
   const double edgePen = std::max(1.4, size / 64.0 * 1.6) * px;
   for (const double edge : {left, right}) {
@@ -179,7 +162,7 @@ void drawLarge(QPainter& p, int size) {
     shade.setColorAt(1, kPaper);
     p.setPen(QPen(kAccent, edgePen, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(shade);
-    p.drawPath(page(edge));
+    p.drawPath(book::page(edge));
   }
 
   // Lines of text on the left page, following the page's curve: fewer and thicker on the

@@ -8,6 +8,7 @@
 //
 // Usage: vxaboutart <output folder>
 #include "vxcomp/about/artwork/AboutArtwork.h"
+#include "vxcomp/about/artwork/BookShape.h"
 
 #include <QColor>
 #include <QDir>
@@ -36,31 +37,11 @@ const QColor kPaperShade(226, 218, 196);
 // The book: two pages meeting at a spine, each page a gentle curve, over a cover that shows
 // below them.
 void drawBook(QPainter& p) {
-  const double spineX = 46, top = 14, bottom = 60, left = 10, right = 82;
+  const double spineX = book::kSpineX, top = book::kTop, bottom = book::kBottom, left = book::kLeft,
+               right = book::kRight;
 
-  QPainterPath cover;
-  cover.moveTo(spineX, bottom + 4);
-  cover.cubicTo(spineX - 14, bottom - 2, left + 8, bottom, left - 2, bottom + 2);
-  cover.lineTo(left - 2, top + 6);
-  cover.lineTo(left, top + 6);
-  cover.lineTo(left, bottom - 2);
-  cover.cubicTo(left + 10, bottom - 4, spineX - 12, bottom - 4, spineX, bottom);
-  cover.cubicTo(spineX + 12, bottom - 4, right - 10, bottom - 4, right, bottom - 2);
-  cover.lineTo(right, top + 6);
-  cover.lineTo(right + 2, top + 6);
-  cover.lineTo(right + 2, bottom + 2);
-  cover.cubicTo(right - 8, bottom, spineX + 14, bottom - 2, spineX, bottom + 4);
-  p.fillPath(cover, kInk);
+  p.fillPath(book::cover(), kInk);
 
-  const auto page = [&](double edge) {
-    QPainterPath path;
-    path.moveTo(spineX, top + 6);
-    path.cubicTo(spineX + (edge - spineX) * 0.35, top - 2, edge - (edge - spineX) * 0.25, top - 2, edge, top + 2);
-    path.lineTo(edge, bottom - 4);
-    path.cubicTo(edge - (edge - spineX) * 0.25, bottom - 8, spineX + (edge - spineX) * 0.35, bottom - 8, spineX, bottom);
-    path.closeSubpath();
-    return path;
-  };
   for (const double edge : {left, right}) {
     QLinearGradient shade(spineX, 0, edge, 0);
     shade.setColorAt(0, kPaperShade);
@@ -68,7 +49,7 @@ void drawBook(QPainter& p) {
     shade.setColorAt(1, kPaper);
     p.setPen(QPen(kAccent, 1.2));
     p.setBrush(shade);
-    p.drawPath(page(edge));
+    p.drawPath(book::page(edge));
   }
 
   // Lines of text on the left page, following the page's curve.
