@@ -117,6 +117,11 @@ void closeAllBut(int keep, int limit) {
   // outlive the program), not the pipes its parent reads to the end, not other guardians'
   // sockets.
   closeAllBut(socket, fdLimit);
+  // Tells the holder that the descriptors it shared with this process at the fork are closed
+  // here: until then this process would also hold the holder's lock on the block, and a
+  // program opening the block after the holder has ended would take it as still held.
+  const char ready = 0;
+  if (::send(socket, &ready, 1, MSG_NOSIGNAL) != 1) ::_exit(0);
 
   char message = 0;
   ssize_t n;
@@ -183,6 +188,17 @@ void SharedMemory::startGuardian() {
   if (pid < 0) {
     // Without a guardian the block is still removed when this program ends normally.
     ::close(ends[0]);
+    return;
+  }
+  // Waits until the guardian holds nothing of this program's any more (see guardianMain).
+  char ready = 1;
+  ssize_t n;
+  do n = ::recv(ends[0], &ready, 1, 0);
+  while (n < 0 && errno == EINTR);
+  if (n != 1) {
+    ::close(ends[0]);
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
     return;
   }
   guardian_ = pid;

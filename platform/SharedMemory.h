@@ -12,7 +12,9 @@
 // its destructor. For a holder that is killed, its guardian does it: a small child process
 // forked when the block is opened, in a session of its own (signals to the program's
 // process group do not reach it; it ignores SIGINT, SIGTERM, SIGHUP and SIGQUIT), that keeps
-// no descriptor of the program's and waits for the program's end of a socket to close. The
+// no descriptor of the program's (the constructor returns only once the guardian has closed
+// the ones it got at the fork, which would otherwise keep the program's lock on the block
+// after the program ended) and waits for the program's end of a socket to close. The
 // destructor tells the guardian to go without doing anything and waits for it. The check
 // and the removal run under the lock file that also orders the opening, so a program that
 // opens the block at the same moment gets either the old block, still held, or a new one.
