@@ -43,6 +43,8 @@ class ImportObserver {
 struct ImportOutcome {
   enum class Status {
     NothingToImport,  // no path, or no record could be counted: nothing was touched
+    Refused,          // another run works on the workfile, or the journal of an interrupted
+                      // run no longer matches it: nothing was touched (message)
     NotOpened,        // the workfile or an output file could not be opened: nothing posted
     NotReplaced,      // lines were posted, but the workfile could not be replaced (message)
     ReportFailed,     // the workfile was replaced, but the report or log could not be written
@@ -54,6 +56,7 @@ struct ImportOutcome {
   int accepted = 0;
   int alreadyOnLoan = 0;
   bool cancelled = false;
+  int resumed = 0;  // lines an interrupted run had posted, counted here and not posted again
   std::string logFile, errFile, reportFile, oldFile;  // as created, in the working directory
   std::string message;                                // why, for every status but Finished
 };

@@ -67,6 +67,17 @@ void registerStrings() {
   registerString(sReportTooLarge,
                  "The result file is too large to view here. Please open it with another editor.");
   registerString(sNotReplaced, "The workfile could not be replaced: ");
+  registerString(sImportRunning, "An import of this workfile is running on %s since %s.");
+  registerString(sJournalDoesNotMatch,
+                 "The workfile was changed after an import of it was interrupted: the journal of "
+                 "that import (%s) no longer matches it. Nothing was imported, so that no line is "
+                 "posted twice. The help topic \"After an interrupted import\" tells what to do.");
+  registerString(sResumedRun, "This run finished an import that was interrupted.");
+  registerString(sPostedBefore, "Posted before the interruption ");
+  registerString(sPostedBeforeLog, "Posted before the interruption: ");
+  registerString(sFoundOnLoan,
+                 "Posted before the interruption: the item is on loan to this borrower, not posted again.");
+  registerString(sAnotherDesk, "another desk");
   for (const auto& [code, reason] : loanReasons()) registerString(sLoanCodeBase + code, reason);
   registerString(sNoteBooking, "Reduced loan period, booking exists!");
   registerString(sNoteNextReserved, "Next reserved also available!");

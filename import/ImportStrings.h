@@ -37,6 +37,13 @@ enum StringId : int {
   sReportTooLarge,          // "The result file is too large to view here. Please open it with another editor."
   sNotReplaced,             // "The workfile could not be replaced: "
   sItem,                    // " item": ends a count line whose count is 1
+  sImportRunning,           // "An import of this workfile is running on %s since %s."
+  sJournalDoesNotMatch,     // the journal of an interrupted run no longer matches (%s: journal)
+  sResumedRun,              // "This run finished an import that was interrupted."
+  sPostedBefore,            // "Posted before the interruption "
+  sPostedBeforeLog,         // "Posted before the interruption: "
+  sFoundOnLoan,             // the line in doubt was found lent to its borrower
+  sAnotherDesk,             // "another desk": the holder of a lock that has not said its name
   sLoanCodeBase = 3100,     // 3100 + code: the loan codes' texts and notes (see ImportStrings.cpp)
 };
 

@@ -8,7 +8,7 @@ using vx::db::DataType;
 using vx::db::ParamDirection;
 
 LoanPosting::LoanPosting(vx::db::Session& session, const std::string& databaseName)
-    : spLoan_(session), qryReturn_(session) {
+    : spLoan_(session), qryReturn_(session), session_(session), databaseName_(databaseName) {
   registerStrings();
   spLoan_.databaseName = databaseName;
   spLoan_.setProcName("IssueLoanAllBarcodes");
@@ -34,6 +34,24 @@ bool LoanPosting::LoanItem(int unitId, const std::string& borrower, const std::s
   spLoan_.execProc();
   code = static_cast<int>(spLoan_.paramByName("ErrorCode").asInteger());
   return true;
+}
+
+std::optional<bool> LoanPosting::isOnLoanTo(const std::string& borrower, const std::string& item) {
+  try {
+    vx::db::Query q(session_);
+    q.databaseName = databaseName_;
+    q.setSql("SELECT COUNT(*) AS N FROM NSU.Loan l JOIN NSU.Copy c ON c.Copy_Id = l.Copy_Id "
+             "JOIN NSU.Borrower b ON b.Borrower_Id = l.Borrower_Id "
+             "WHERE c.Barcode = :ItemBarCode AND b.Barcode = :LoanerBarCode");
+    q.paramByName("ItemBarCode").setString(item);
+    q.paramByName("LoanerBarCode").setString(borrower);
+    q.open();
+    const bool lent = q.fieldByName("N").asInteger() > 0;
+    q.close();
+    return lent;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
 }
 
 bool LoanPosting::ReturnItem(int unitId, const std::string& item, int& code, OutputFile& log,

@@ -13,6 +13,7 @@
 #include "db/Session.h"
 #include "import/OutputFile.h"
 
+#include <optional>
 #include <string>
 
 namespace vx::import {
@@ -31,12 +32,19 @@ class LoanPosting {
   bool ReturnItem(int unitId, const std::string& item, int& code, OutputFile& log,
                   std::string& text);
 
+  // Whether the library database has `item` on loan to `borrower` now: asked for a line whose
+  // posting an interrupted run began without recording how it ended. Nothing when the
+  // database cannot tell (its tables are not the ones this asks about).
+  std::optional<bool> isOnLoanTo(const std::string& borrower, const std::string& item);
+
   int AlreadyOnLoanCount = 0;
   vx::db::StoredProc& spLoan() { return spLoan_; }
 
  private:
   vx::db::StoredProc spLoan_;
   vx::db::Query qryReturn_;
+  vx::db::Session& session_;
+  std::string databaseName_;
 };
 
 }  // namespace vx::import

@@ -93,6 +93,7 @@ void TextFile::open(int flags, bool exclusive, bool truncate) {
   lastLineEnded_ = false;
   appendOrigin_ = -1;
   writeError_ = 0;
+  limit_ = -1;
   out_.clear();
 }
 
@@ -189,8 +190,13 @@ void TextFile::close() {
 bool TextFile::fill() {
   if (ctrlZ_) return false;
   if (buf_.size() < kChunk) buf_.resize(kChunk);
+  std::size_t want = kChunk;
+  if (limit_ >= 0) {
+    const off_t at = bufOffset_ + off_t(end_);
+    want = at >= limit_ ? 0 : std::size_t(std::min<off_t>(off_t(kChunk), limit_ - at));
+  }
   for (;;) {
-    ssize_t n = ::read(fd_, buf_.data(), kChunk);
+    ssize_t n = want == 0 ? 0 : ::read(fd_, buf_.data(), want);
     if (n < 0) {
       if (errno == EINTR) continue;
       fail(errno);
@@ -269,6 +275,27 @@ void TextFile::seek(off_t offset) {
   bufOffset_ = offset;
   pos_ = end_ = ctrlZAt_ = 0;
   ctrlZ_ = false;
+}
+
+void TextFile::limitTo(off_t end) {
+  requireMode(Mode::Read);
+  // What is buffered beyond the new end must not be read: start again from here.
+  const off_t here = position();
+  limit_ = end;
+  seek(here);
+}
+
+void TextFile::unlock() {
+  requireMode(Mode::Read);
+  if (::flock(fd_, LOCK_UN) != 0) fail(errno);
+}
+
+bool TextFile::tryLockExclusive() {
+  requireMode(Mode::Read);
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) return false;
+  if (namesSameFile(fd_, path_)) return true;
+  ::flock(fd_, LOCK_UN);
+  return false;
 }
 
 bool TextFile::startsWith(std::string_view bytes) {

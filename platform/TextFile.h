@@ -69,6 +69,17 @@ class TextFile {
   off_t position() const { return bufOffset_ + off_t(pos_); }
   // Moves the reader to a file offset.
   void seek(off_t offset);
+  // The reader takes `end` as the file's physical end (a negative `end`: the file's own end
+  // again). Bytes before `end` of a file that is only ever appended to never change, so a
+  // reader limited to them may let writers in (unlock()).
+  void limitTo(off_t end);
+  // Releases the lock of a handle opened by reset(); the handle stays open for reading, and
+  // others may write meanwhile.
+  void unlock();
+  // Takes the file alone (an exclusive lock, never waiting) on a handle open for reading,
+  // when the path still names the file this handle has open. False when another program
+  // holds the file, or the path names another file now; the handle stays open either way.
+  bool tryLockExclusive();
 
   // Raw access for any open handle, without moving the reader.
   // Whether the file starts with exactly these bytes.
@@ -116,7 +127,8 @@ class TextFile {
   std::size_t ctrlZAt_ = 0; // position of the next 26 in buf_ (end_ when none)
   std::string out_;         // pending output
   off_t appendOrigin_ = -1;
-  int writeError_ = 0;           // errno of a failed write before close()  // size of the file when append() opened it
+  int writeError_ = 0;      // errno of a failed write before close()
+  off_t limit_ = -1;        // the reader's end of the file (limitTo), -1: the physical end
 };
 
 }  // namespace vx

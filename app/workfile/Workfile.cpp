@@ -268,6 +268,7 @@ bool RecordReader::next(Record& record) {
   // The count's rule, step for step: blanks and blank lines before a record are skipped, and
   // the record is the rest of its line.
   if (!file_.isOpen() || file_.seekEof()) return false;
+  record.offset = file_.position();
   file_.readLine(record.line);
   std::string rest = record.line;
   getFirstString(rest, record.borrower);

@@ -123,6 +123,7 @@ struct Record {
                          // and blank lines before it, which the count skips too)
   std::string borrower;  // the line split with getFirstString: the first field
   std::string item;      // the first field of the rest
+  off_t offset = 0;      // where the record's line starts in the file
 };
 
 // Reads the records one by one by the same rule as the count (getFileLength): lines that are
@@ -138,6 +139,12 @@ class RecordReader {
 
   // Closes the file early; the destructor closes it too.
   void close();
+
+  // Where the next record would be looked for: after the last record read, its line end
+  // included (or at the end of the file, or at the 26 that ends it).
+  off_t position() const { return file_.position(); }
+  // The open file, for reading it without its lock (limitTo, unlock) and taking it alone.
+  TextFile& file() { return file_; }
 
  private:
   TextFile file_;
