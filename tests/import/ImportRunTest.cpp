@@ -1,6 +1,7 @@
 // The import run on the demo library: the files it leaves, the report, the posting of each
 // line with its returns, cancelling, and the rule that no record is ever lost.
 #include "import/ImportRun.h"
+#include "import/RunJournal.h"
 #include "tests/support/CuttableLink.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestLibrary.h"
@@ -403,4 +404,67 @@ TEST_F(ImportRunFailures, ReadOnlyFileSystemsAreReportedAndTheWorkfileKept) {
   EXPECT_EQ(library.count("SELECT COUNT(*) FROM NSU.Loan l JOIN NSU.Copy c ON c.Copy_Id = l.Copy_Id "
                           "WHERE c.Barcode = '2001'"),
             0);
+}
+
+// A symbolic link at the workfile path: the run works on the file it names, which then holds
+// the rejected lines; ".old" is a copy of the workfile, not a second link; the link stays.
+TEST_F(ImportRunFailures, ASymbolicLinkAtTheWorkfilePathIsFollowed) {
+  std::filesystem::create_directories(dir.file("share"));
+  std::filesystem::create_directories(dir.file("out"));
+  writeAll(dir.file("share/w.csv"), "1001,2001\r\n1001,2002\r\n");
+  std::filesystem::create_symlink("share/w.csv", dir.file("link.csv"));
+  ScopedWorkingDirectory cwd(dir.file("out"));
+  Recorder recorder;
+  const ImportOutcome r = run.ImportToVXDBFromFile(dir.file("link.csv"), 1, recorder);
+  ASSERT_EQ(r.status, ImportOutcome::Status::Finished) << r.message;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.csv")));
+  EXPECT_EQ(readAll(dir.file("share/w.csv")), "1001,2002\r\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.file("out/w.old")));
+  EXPECT_EQ(readAll(dir.file("out/w.old")), "1001,2001\r\n1001,2002\r\n");
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(dir.file("share"))) left.push_back(e.path().filename());
+  EXPECT_EQ(left, std::vector<std::string>{"w.csv"});  // no lock or journal left beside it
+}
+
+// The journal read back: whole records kept, a record torn at the end dropped, a bad record
+// before good ones makes the journal damaged.
+TEST(RunJournalFormat, TornAndDamagedRecords) {
+  vxtest::TempDir dir;
+  const std::string path = dir.file("w.csv.import-journal");
+  {
+    RunJournal j;
+    std::string error;
+    ASSERT_TRUE(j.open(path, 0, 42, 0644, error)) << error;
+    j.posting(0, "1001,2001");
+    j.posted(0, true, 1);
+    j.posting(11, "1001,2002");
+  }
+  const std::string whole = readAll(path);
+  const JournalContents c = parseJournal(whole);
+  EXPECT_FALSE(c.damaged);
+  EXPECT_EQ(c.wellFormed, off_t(whole.size()));
+  ASSERT_EQ(c.lines.size(), 2u);
+  EXPECT_EQ(c.lines.at(0).outcome, JournalLine::Outcome::Accepted);
+  EXPECT_EQ(c.lines.at(0).returns, 1);
+  EXPECT_EQ(c.lines.at(11).outcome, JournalLine::Outcome::InDoubt);
+  EXPECT_EQ(c.workfileInode, 42u);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::size_t lines;
+    bool damaged;
+  };
+  const std::size_t lastRecord = whole.rfind('\n', whole.size() - 2) + 1;
+  std::string flipped = whole;
+  flipped[lastRecord - 5] ^= 1;  // a checksum digit of the record before the last
+  for (const Case& k : {Case{"torn", whole.substr(0, whole.size() - 4), 1, false},
+                        Case{"changed in the middle", flipped, 1, true}}) {
+    SCOPED_TRACE(k.name);
+    const JournalContents p = parseJournal(k.bytes);
+    EXPECT_EQ(p.damaged, k.damaged);
+    if (!k.damaged) {
+      EXPECT_EQ(p.lines.size(), k.lines);
+      EXPECT_EQ(p.wellFormed, off_t(lastRecord));
+    }
+  }
 }
