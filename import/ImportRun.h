@@ -17,6 +17,12 @@
 //   - a failure to replace it is reported, never shown as a finished import.
 // The records are read by the count's own rule (blank lines are no records), and records
 // another desk appended after the count stay in the workfile.
+//
+// Between desks: one run per workfile at a time (RunLock, refused with Status::Refused); the
+// workfile is read without its lock while lines are posted, so that desks keep recording, and
+// taken alone only for the moment of its replacement; each posting is noted in a journal
+// beside the workfile (RunJournal), so that a run that was interrupted anywhere is finished by
+// the next one without posting a line twice. A symbolic link at the path is followed.
 #include "db/Session.h"
 #include "import/LoanPosting.h"
 
