@@ -10,15 +10,20 @@
 //   bench_import                         50,000 lines on SQLite, and on PostgreSQL when
 //                                        VX_TEST_PG_SOCKET_DIR (with VX_TEST_PG_PORT,
 //                                        VX_TEST_PG_USER) names a server
+//   bench_import --desks 8 60           eight desks appending to the workfile as fast as they
+//                                        can during a run of about 60 seconds: failed writes,
+//                                        lines lost or doubled
 //   bench_import --memory 1000000        the peak memory of runs over 100,000 and 1,000,000
 //                                        lines, each in a process of its own (PostgreSQL when
 //                                        it names a server, else SQLite)
+#include "app/workfile/Workfile.h"
 #include "bench/BenchLibrary.h"
 #include "db/Database.h"
 #include "db/Query.h"
 #include "db/Session.h"
 #include "db/library/LibraryDatabase.h"
 #include "import/ImportRun.h"
+#include "import/RunJournal.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -29,6 +34,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <thread>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -109,6 +117,31 @@ double runLinesPerSecond(Library& lib, int lines, vx::import::ImportOutcome& out
   return rate;
 }
 
+// The journal's part of a run: the same records for the same number of lines (a note before
+// each posting and one after it, synced every tenth of a second), written alone, in seconds.
+double journalSeconds(const std::string& folder, int lines) {
+  vx::import::RunJournal journal;
+  std::string error;
+  const std::string path = folder + "/bench.import-journal";
+  std::filesystem::remove(path);
+  if (!journal.open(path, 0, 1, 0644, error)) {
+    std::printf("(journal: %s)\n", error.c_str());
+    return 0;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  off_t offset = 0;
+  for (int i = 0; i < lines; ++i) {
+    const std::string line = std::string(kCycle[i % 3][0]) + "," + kCycle[i % 3][1];
+    journal.posting(offset, line);
+    journal.posted(offset, i % 3 != 2, i % 3 != 2 ? 1 : 0);
+    journal.syncIfDue();
+    offset += off_t(line.size() + 2);
+  }
+  const double took = seconds(start);
+  journal.remove();
+  return took;
+}
+
 void compare(bool postgres, int lines) {
   Library lib(postgres);
   // Warm both paths once, then measure the bare calls and the run alternately, twice.
@@ -121,10 +154,78 @@ void compare(bool postgres, int lines) {
   }
   bare /= 2;
   full /= 2;
+  // What the run would do without its journal: its time less the journal's own, measured here.
+  const double journal = journalSeconds(lib.folder, lines);
+  const double withoutJournal = lines / (lines / full - journal);
+  std::printf("%-10s %d lines: journal %.1f us a line; run %.0f lines/s with it, %.0f without: %.1f%%\n",
+              postgres ? "PostgreSQL" : "SQLite", lines, 1e6 * journal / lines, full, withoutJournal,
+              100.0 * full / withoutJournal);
   std::printf("%-10s %d lines: run %.0f lines/s, bare calls %.0f lines/s: %.1f%% (accepted %d, "
               "rejected %d, returned first %d)\n",
               postgres ? "PostgreSQL" : "SQLite", lines, full, bare, 100.0 * full / bare, outcome.accepted,
               outcome.processed - outcome.accepted, outcome.alreadyOnLoan);
+}
+
+// Desks recording into the workfile as fast as they can while a run of about `seconds` posts it:
+// their failed writes, and their lines lost or doubled in the workfile afterwards.
+void desksDuringARun(int desks, double seconds_) {
+  Library lib(!env("VX_TEST_PG_SOCKET_DIR").empty());
+  vx::import::ImportOutcome outcome;
+  const double rate = runLinesPerSecond(lib, 600, outcome);  // how long a line takes here
+  const int lines = int(rate * seconds_);
+  const std::string work = writeWorkfile(lib.folder + "/shared.csv", lines);
+  const std::string stop = lib.folder + "/stop";
+  std::vector<pid_t> children;
+  for (int d = 0; d < desks; ++d) {
+    const pid_t child = fork();
+    if (child == 0) {
+      vx::workfile::Workfile file;
+      int written = 0, failed = 0;
+      while (!std::filesystem::exists(stop)) {
+        const auto r = file.appendRecord(work, "1999", "D" + std::to_string(d) + "-" + std::to_string(written + failed),
+                                         [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+        (r.written ? written : failed)++;
+      }
+      std::ofstream(lib.folder + "/desk" + std::to_string(d)) << written << ' ' << failed;
+      _exit(0);
+    }
+    children.push_back(child);
+  }
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(lib.folder);
+  vx::import::ImportRun run(*lib.session);
+  Counting observer;
+  const auto start = std::chrono::steady_clock::now();
+  outcome = run.ImportToVXDBFromFile(work, 1, observer);
+  const double took = seconds(start);
+  std::filesystem::current_path(cwd);
+  std::ofstream(stop) << "";
+  for (pid_t c : children) waitpid(c, nullptr, 0);
+  std::ifstream in(work, std::ios::binary);
+  std::map<std::string, int> times;
+  for (std::string l; std::getline(in, l);) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    if (l.rfind("1999,D", 0) == 0) ++times[l];
+  }
+  long written = 0, failed = 0, lost = 0, doubled = 0;
+  for (int d = 0; d < desks; ++d) {
+    int w = 0, f = 0;
+    std::ifstream(lib.folder + "/desk" + std::to_string(d)) >> w >> f;
+    written += w;
+    failed += f;
+    for (int n = 0; n < w + f; ++n) {
+      const auto it = times.find("1999,D" + std::to_string(d) + "-" + std::to_string(n));
+      const int t = it == times.end() ? 0 : it->second;
+      // A failed write is not in the file; a written one is, once.
+      if (n < w + f && t == 0) ++lost;
+      if (t > 1) ++doubled;
+    }
+  }
+  lost -= failed;  // the failed ones were never written
+  std::printf("%d desks recording during a run of %d lines (%.1f s, %s): %ld lines written, %ld failed "
+              "writes, %ld lost, %ld doubled; run %s\n",
+              desks, lines, took, env("VX_TEST_PG_SOCKET_DIR").empty() ? "SQLite" : "PostgreSQL", written, failed,
+              lost, doubled, outcome.status == vx::import::ImportOutcome::Status::Finished ? "finished" : outcome.message.c_str());
 }
 
 long peakKilobytesOfRun(int lines, bool postgres) {
@@ -150,7 +251,9 @@ int main(int argc, char** argv) {
                                ("vx-import-bench-registry-" + std::to_string(getpid()));
   std::filesystem::create_directories(registry);
   setenv("VELLUMDEX_REGISTRY_DIR", registry.c_str(), 1);
-  if (argc == 3 && std::string(argv[1]) == "--memory") {
+  if (argc == 4 && std::string(argv[1]) == "--desks") {
+    desksDuringARun(std::atoi(argv[2]), std::atof(argv[3]));
+  } else if (argc == 3 && std::string(argv[1]) == "--memory") {
     const int big = std::atoi(argv[2]);
     const bool postgres = !env("VX_TEST_PG_SOCKET_DIR").empty();
     for (int lines : {big / 10, big})
