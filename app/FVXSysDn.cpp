@@ -489,10 +489,11 @@ void TFVXSysDn::EItemKeyPress(QObject*, char& key) {
     key = 0;
     return;
   }
-  // Another desk appending to the same file holds it for a moment (the write and its sync):
-  // a short pause between attempts outlasts that, where attempts back to back would not.
+  // Another desk appending to the same file holds it for a moment (the write and its sync), as
+  // does the import for the moment it replaces the file: a pause between attempts outlasts
+  // that, where attempts back to back would not.
   const auto result = workfile_.appendRecord(bytes(activeFileName_), *ansiBorrower, *ansiItem,
-                                             [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+                                             vx::workfile::Workfile::deskPause());
   if (result.written)
     Refresh();
   else if (result.error)

@@ -183,7 +183,7 @@ void desksDuringARun(int desks, double seconds_) {
       int written = 0, failed = 0;
       while (!std::filesystem::exists(stop)) {
         const auto r = file.appendRecord(work, "1999", "D" + std::to_string(d) + "-" + std::to_string(written + failed),
-                                         [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+                                         vx::workfile::Workfile::deskPause());
         (r.written ? written : failed)++;
       }
       std::ofstream(lib.folder + "/desk" + std::to_string(d)) << written << ' ' << failed;

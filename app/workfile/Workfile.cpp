@@ -3,6 +3,8 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <string_view>
 
 namespace vx::workfile {
@@ -189,6 +191,13 @@ bool Workfile::writeToFile(const std::string& path, const std::string& line, Wri
   }
 }
 
+Workfile::Pause Workfile::deskPause() {
+  return [attempt = 0]() mutable {
+    attempt = std::min(attempt + 1, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(attempt));
+  };
+}
+
 AppendResult Workfile::appendRecord(const std::string& path, const std::string& borrower,
                                     const std::string& item, const Pause& pause) {
   const std::string line = makeRecord(borrower, item);
@@ -200,7 +209,9 @@ AppendResult Workfile::appendRecord(const std::string& path, const std::string& 
       result.written = true;
       return result;
     }
-    if (pause && result.attempts < kWriteAttempts) pause();
+    // Only another writer's moment is worth waiting for; a read-only file or a full disk
+    // fails every attempt at once.
+    if (pause && result.attempts < kWriteAttempts && error.code == winerr::SharingViolation) pause();
   }
   result.error = error;
   return result;

@@ -91,8 +91,13 @@ class Workfile {
 
   // What the item entry does with one scan: builds the record (makeRecord) and writes it,
   // trying up to kWriteAttempts times while the file is busy, with `pause` between attempts
+  // that met another writer (a sharing violation)
   // (another desk appending to the same file holds it for the moment of its write and sync).
   using Pause = std::function<void()>;
+  // The pause between the desk's attempts: 1 ms, growing by 1 ms an attempt up to 20 ms, so
+  // that kWriteAttempts attempts outlast about 5 seconds of other writers (eight desks at one
+  // file, each holding it for its write and its sync, which a busy disk can make slow).
+  static Pause deskPause();
   AppendResult appendRecord(const std::string& path, const std::string& borrower,
                             const std::string& item, const Pause& pause);
 

@@ -275,7 +275,7 @@ TEST_P(VximportExactlyOnce, DesksRecordThroughoutARun) {
       int failed = 0;
       for (int n = 0; !std::filesystem::exists(stop); ++n) {
         const auto r = file.appendRecord(work, "1999", "9" + std::to_string(d) + "-" + std::to_string(n),
-                                         [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+                                         vx::workfile::Workfile::deskPause());
         if (!r.written) ++failed;
         writeAll(dir_.file("desk" + std::to_string(d) + ".count"), std::to_string(n + 1) + " " + std::to_string(failed));
       }

@@ -391,14 +391,24 @@ TEST(WorkfileAppendRecord, StripsBothFieldsAndReportsWhyItGaveUp) {
   EXPECT_EQ(readAll(path), "1001,2002\r\n");
   EXPECT_EQ(makeRecord(" 1001", "2002 "), "1001,2002");
 
-  // A file that every attempt refuses: all attempts are made, with a pause between each two,
-  // and the last attempt's I/O error comes back.
+  // A file that every attempt refuses: all attempts are made, at once (no other writer's
+  // moment to wait for), and the last attempt's I/O error comes back.
   writeAll(path, std::string(200, 'x') + "\x1a" + std::string(200, 'y'));
   r = wf.appendRecord(path, "1001", "2003", countPause);
   EXPECT_FALSE(r.written);
   EXPECT_EQ(r.attempts, kWriteAttempts);
-  EXPECT_EQ(pauses, kWriteAttempts - 1);
+  EXPECT_EQ(pauses, 0);
   ASSERT_TRUE(r.error);
   EXPECT_EQ(r.error->code, winerr::HandleEof);
   EXPECT_EQ(r.error->text, "I/O error 38");
+
+  // Another writer holding the file: a pause between each two attempts.
+  writeAll(path, "");
+  vx::TextFile holder(path);
+  holder.append();
+  r = wf.appendRecord(path, "1001", "2004", countPause);
+  EXPECT_FALSE(r.written);
+  EXPECT_EQ(pauses, kWriteAttempts - 1);
+  ASSERT_TRUE(r.error);
+  EXPECT_EQ(r.error->code, winerr::SharingViolation);
 }
