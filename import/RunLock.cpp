@@ -1,5 +1,7 @@
 #include "import/RunLock.h"
 
+#include "platform/FileSystem.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -16,12 +18,6 @@ namespace vx::import {
 namespace {
 
 constexpr int kReopenAttempts = 16;
-
-bool namesSameFile(int fd, const std::string& path) {
-  struct stat held {}, named {};
-  return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-         held.st_ino == named.st_ino;
-}
 
 std::string hostName() {
   char name[256] = {};
@@ -79,7 +75,7 @@ RunLock::Result RunLock::acquire(const std::string& workfile) {
     }
     // A run that ended removed the file while this one opened it: the lock is worth
     // something only on the file the name holds now.
-    if (!namesSameFile(fd, path_)) {
+    if (!fs::namesSameFile(fd, path_)) {
       ::close(fd);
       continue;
     }

@@ -11,6 +11,12 @@
 
 namespace vx::fs {
 
+bool namesSameFile(int fd, const std::string& path) {
+  struct stat held {}, named {};
+  return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
+}
+
 bool fileExists(const std::string& path) {
   struct stat st {};
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

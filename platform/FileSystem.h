@@ -21,6 +21,11 @@ bool isReadOnly(const std::string& path);
 // False when the file's mode cannot be changed.
 bool setReadOnly(const std::string& path, bool readOnly);
 
+// Whether the open descriptor `fd` is the file `path` names now (same device and inode). A lock
+// taken on a descriptor is only worth something while this holds: another program may have
+// renamed a new file over the path between the open and the lock.
+bool namesSameFile(int fd, const std::string& path);
+
 // The folder part of `path`: "." for a bare name, "/" for a file in the root.
 std::string folderOf(const std::string& path);
 

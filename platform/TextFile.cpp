@@ -44,12 +44,6 @@ namespace {
 
 constexpr int kReopenAttempts = 16;
 
-bool namesSameFile(int fd, const std::string& path) {
-  struct stat held {}, named {};
-  return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-         held.st_ino == named.st_ino;
-}
-
 }  // namespace
 
 void TextFile::open(int flags, bool exclusive, bool truncate) {
@@ -74,7 +68,7 @@ void TextFile::open(int flags, bool exclusive, bool truncate) {
     // Another program may have put a new file in the path's place (renamed over it) between
     // the open and the lock, while it held the old one: the lock is only worth anything on
     // the file the path names now, else a line written would go to the replaced file.
-    if (namesSameFile(fd, path_)) break;
+    if (fs::namesSameFile(fd, path_)) break;
     ::close(fd);
     if (attempt == kReopenAttempts) fail(EWOULDBLOCK);
   }
@@ -293,7 +287,7 @@ void TextFile::unlock() {
 bool TextFile::tryLockExclusive() {
   requireMode(Mode::Read);
   if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) return false;
-  if (namesSameFile(fd_, path_)) return true;
+  if (fs::namesSameFile(fd_, path_)) return true;
   ::flock(fd_, LOCK_UN);
   return false;
 }
