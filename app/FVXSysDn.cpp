@@ -101,6 +101,7 @@ TFVXSysDn::TFVXSysDn(QWidget* parent) : QMainWindow(parent), ui_(new Ui::TFVXSys
   app::registerStrings();
   ui_->setupUi(this);
   setObjectName("FVXSysDn");
+  workfile_.setLockWait(vx::workfile::Workfile::kDeskLockWait);
   setProperty(kHelpContextProperty, kHelpContextWindow);
   setupStatusBar();
   connectMenu();
@@ -490,8 +491,8 @@ void TFVXSysDn::EItemKeyPress(QObject*, char& key) {
     return;
   }
   // Another desk appending to the same file holds it for a moment (the write and its sync), as
-  // does the import for the moment it replaces the file: a pause between attempts outlasts
-  // that, where attempts back to back would not.
+  // does the import for the moment it replaces the file: each attempt waits its turn for the
+  // lock, and a pause between attempts outlasts the rest, where attempts back to back would not.
   const auto result = workfile_.appendRecord(bytes(activeFileName_), *ansiBorrower, *ansiItem,
                                              vx::workfile::Workfile::deskPause());
   if (result.written)

@@ -185,6 +185,7 @@ void desksDuringARun(int desks, double seconds_) {
     const pid_t child = fork();
     if (child == 0) {
       vx::workfile::Workfile file;
+      file.setLockWait(vx::workfile::Workfile::kDeskLockWait);
       int written = 0, failed = 0;
       while (!std::filesystem::exists(stop)) {
         const auto r = file.appendRecord(work, "1999", "D" + std::to_string(d) + "-" + std::to_string(written + failed),

@@ -1,6 +1,7 @@
 #include "platform/TextFile.h"
 
 #include "platform/FileSystem.h"
+#include "platform/LockWait.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -60,7 +61,7 @@ void TextFile::open(int flags, bool exclusive, bool truncate) {
   for (int attempt = 1;; ++attempt) {
     fd = ::open(path_.c_str(), flags | O_CLOEXEC, 0666);
     if (fd < 0) fail(errno);
-    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    if (!lockWithin(fd, exclusive ? LOCK_EX : LOCK_SH, lockWait_)) {
       int err = errno;
       ::close(fd);
       fail(err);

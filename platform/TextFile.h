@@ -9,8 +9,8 @@
 //                     (error 38): lines after it could never be read back.
 // Sharing:  a handle open for reading lets others read but not write; a handle open for
 //           writing lets nobody else in (an advisory flock: shared for reading, exclusive
-//           for writing, never waiting). A conflict fails with error 32, the sharing
-//           violation, like the same open on Windows would.
+//           for writing, not waiting unless setLockWait() says so). A conflict fails with
+//           error 32, the sharing violation, like the same open on Windows would.
 // Reading:  a line ends at CR; an LF right after the CR belongs to the line end, an LF alone
 //           is data. Character 26 ends the file, as does its physical end.
 // Writing:  lines are buffered and written at close(), which also syncs the data to disk,
@@ -20,6 +20,7 @@
 // whether buffered output reached the disk.
 #include "platform/IoError.h"
 
+#include <chrono>
 #include <cstddef>
 #include <sys/types.h>
 #include <string>
@@ -39,6 +40,10 @@ class TextFile {
   // Binds the handle to a path; closes it first (quietly) if it is open.
   void assign(std::string path);
   const std::string& path() const { return path_; }
+  // How long the opens of this handle wait in the queue for a conflicting holder to let go
+  // before they fail with the sharing violation; 0, the default, refuses at once. Kept across
+  // assign().
+  void setLockWait(std::chrono::milliseconds wait) { lockWait_ = wait; }
 
   void reset();
   void rewrite();
@@ -129,6 +134,7 @@ class TextFile {
   off_t appendOrigin_ = -1;
   int writeError_ = 0;      // errno of a failed write before close()
   off_t limit_ = -1;        // the reader's end of the file (limitTo), -1: the physical end
+  std::chrono::milliseconds lockWait_{0};
 };
 
 }  // namespace vx

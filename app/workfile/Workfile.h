@@ -12,6 +12,7 @@
 // what they learnt; one object is used from one thread at a time.
 #include "platform/TextFile.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -98,6 +99,12 @@ class Workfile {
   // that kWriteAttempts attempts outlast about 5 seconds of other writers (eight desks at one
   // file, each holding it for its write and its sync, which a busy disk can make slow).
   static Pause deskPause();
+  // How long each of the desk's opens waits in the queue for the file's lock. Polling alone
+  // loses to writers that come back at once: eight desks appending as fast as they can keep
+  // the lock taken nearly all the time, and a desk that only asks between pauses may find it
+  // taken for seconds. Queued, it gets its turn among them.
+  static constexpr std::chrono::milliseconds kDeskLockWait{20};
+  void setLockWait(std::chrono::milliseconds wait) { handle_.setLockWait(wait); }
   AppendResult appendRecord(const std::string& path, const std::string& borrower,
                             const std::string& item, const Pause& pause);
 

@@ -272,6 +272,7 @@ TEST_P(VximportExactlyOnce, DesksRecordThroughoutARun) {
     const pid_t desk = fork();
     if (desk == 0) {
       vx::workfile::Workfile file;
+      file.setLockWait(vx::workfile::Workfile::kDeskLockWait);
       int failed = 0;
       for (int n = 0; !std::filesystem::exists(stop); ++n) {
         const auto r = file.appendRecord(work, "1999", "9" + std::to_string(d) + "-" + std::to_string(n),

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 #include <sstream>
@@ -123,6 +124,44 @@ TEST(WorkfileSharing, AWriterShutsEveryoneOut) {
   }
   // Once the writers have gone, the file is free again.
   EXPECT_TRUE(wf.writeToFile(path, "1001,2003"));
+}
+
+// A desk that waits in the lock's queue gets the file as soon as the holder lets go; one
+// whose wait runs out fails as at once, and the wait it gave up never keeps the file.
+TEST(WorkfileSharing, AWaitingDeskGetsItsTurnAndAnAbandonedWaitLetsGo) {
+  using namespace std::chrono;
+  TempDir dir;
+  const auto path = dir.file("w.csv");
+  writeAll(path, "");
+  Workfile desk;
+  desk.setLockWait(seconds(10));
+  for (auto holdFor : {milliseconds(0), milliseconds(150)}) {
+    auto writer = std::make_unique<Holder>(path, HoldMode::Append);
+    ASSERT_TRUE(writer->opened());
+    std::thread release([&] {
+      std::this_thread::sleep_for(holdFor);
+      writer.reset();
+    });
+    const auto start = steady_clock::now();
+    EXPECT_TRUE(desk.writeToFile(path, "1001,200" + std::to_string(holdFor.count())));
+    EXPECT_GE(steady_clock::now() - start, holdFor);
+    EXPECT_LT(steady_clock::now() - start, seconds(5));
+    release.join();
+  }
+  desk.setLockWait(milliseconds(60));
+  {
+    Holder writer(path, HoldMode::Append);
+    ASSERT_TRUE(writer.opened());
+    const auto start = steady_clock::now();
+    WriteError error;
+    EXPECT_FALSE(desk.writeToFile(path, "1001,2002", &error));
+    EXPECT_EQ(error.code, winerr::SharingViolation);
+    EXPECT_GE(steady_clock::now() - start, milliseconds(60));
+  }
+  // The abandoned wait is still queued; it must let go once it gets the file.
+  desk.setLockWait(seconds(10));
+  EXPECT_TRUE(desk.writeToFile(path, "1001,2003"));
+  EXPECT_EQ(readAll(path), "1001,2000\r\n1001,200150\r\n1001,2003\r\n");
 }
 
 // Two desks recording into one file at once. What is promised: every line a desk was told is
