@@ -21,11 +21,6 @@ void registerStrings() {
                  "The character \"%s\" cannot be stored in the workfile. Nothing was recorded; "
                  "please check the barcode.");
   registerString(sItemLength, "(%s characters)");
-  registerString(sWorkfileDamaged,
-                 "The workfile %1 is damaged at line %2: an end-of-file mark stands there, so no "
-                 "more loans can be added to it.\n\nThe lines before line %2 are safe. Import them "
-                 "with Import ... (F5), then choose a new workfile with Workfile ... and go on "
-                 "scanning.");
   registerString(sWriteDiskFull,
                  "The disk that holds the workfile %1 is full, so this loan was not recorded.\n\n"
                  "Free some space on the disk, then press Enter to record the item again.");

@@ -20,7 +20,6 @@ enum StringId : int {
   sNotInCodePage,           // a typed character the workfile's code page lacks (%s: it)
   sItemLength,              // after a shortened item in the list (%s: its length)
   // Why a workfile cannot take more lines, and what to do: %1 the workfile's path.
-  sWorkfileDamaged,         // %2 the line of the end-of-file mark
   sWriteDiskFull,
   sWriteReadOnly,
   sWriteNoPermission,

@@ -6,6 +6,7 @@
 #include "app/workfile/Workfile.h"
 #include "i18n/Dictionary.h"
 #include "i18n/ToolkitTranslation.h"
+#include "import/ImportStrings.h"
 #include "import/ui/ImportDialog.h"
 #include "i18n/translator/DictionarySource.h"
 #include "i18n/translator/TargetProperties.h"
@@ -99,6 +100,7 @@ class StatusPanel : public QLabel {
 
 TFVXSysDn::TFVXSysDn(QWidget* parent) : QMainWindow(parent), ui_(new Ui::TFVXSysDn) {
   app::registerStrings();
+  vx::import::registerStrings();  // the workfile's damage is told as the import tells it
   ui_->setupUi(this);
   setObjectName("FVXSysDn");
   workfile_.setLockWait(vx::workfile::Workfile::kDeskLockWait);
@@ -285,7 +287,7 @@ bool TFVXSysDn::checkFile(const QString& fileName) {
   const auto damaged = result.ioErrorCode == winerr::HandleEof
                            ? workfile::damagedAtLine(bytes(fileName))
                            : std::nullopt;
-  const QString message = damaged ? appText(app::sWorkfileDamaged).arg(fileName).arg(*damaged)
+  const QString message = damaged ? vx::res::loadResString(vx::import::sWorkfileDamaged).arg(fileName).arg(*damaged)
                                   : text(*result.ioError);
   userInterface().messageBox(this, message, MsgIcon::Warning, MsgButtons::Ok);
   return result.valid;
@@ -297,7 +299,7 @@ QString TFVXSysDn::writeFailureMessage(const workfile::WriteError& error) const 
   switch (error.code) {
     case winerr::HandleEof:
       if (const auto line = workfile::damagedAtLine(file))
-        return appText(app::sWorkfileDamaged).arg(path).arg(*line);
+        return vx::res::loadResString(vx::import::sWorkfileDamaged).arg(path).arg(*line);
       break;
     case winerr::DiskFull:
       return appText(app::sWriteDiskFull).arg(path);

@@ -78,6 +78,11 @@ void registerStrings() {
   registerString(sFoundOnLoan,
                  "Posted before the interruption: the item is on loan to this borrower, not posted again.");
   registerString(sAnotherDesk, "another desk");
+  registerString(sWorkfileDamaged,
+                 "The workfile %1 is damaged at line %2: an end-of-file mark stands there, so no "
+                 "more loans can be added to it.\n\nThe lines before line %2 are safe. Import them "
+                 "with Import ... (F5), then choose a new workfile with Workfile ... and go on "
+                 "scanning.");
   for (const auto& [code, reason] : loanReasons()) registerString(sLoanCodeBase + code, reason);
   registerString(sNoteBooking, "Reduced loan period, booking exists!");
   registerString(sNoteNextReserved, "Next reserved also available!");

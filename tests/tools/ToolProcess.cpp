@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -49,8 +50,13 @@ struct ProcessImage {
       for (const auto& [n, v] : env) changed = changed || n == name;
       if (!changed) envStrings.push_back(entry);
     }
-    for (const auto& [n, v] : env)
+    // The first change of a name counts.
+    std::vector<std::string> seen;
+    for (const auto& [n, v] : env) {
+      if (std::find(seen.begin(), seen.end(), n) != seen.end()) continue;
+      seen.push_back(n);
       if (v) envStrings.push_back(n + "=" + *v);
+    }
     for (auto& s : envStrings) envp.push_back(s.data());
     envp.push_back(nullptr);
     argStrings.push_back(exe);

@@ -15,7 +15,8 @@ struct ToolRun {
   std::string err;
 };
 
-// Environment changes for the child: a value sets the variable, nullopt removes it.
+// Environment changes for the child: a value sets the variable, nullopt removes it; the first
+// change of a name counts.
 using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
 // Where `tool` is run from: a name with a '/' is a path and taken as it is; a bare name is a

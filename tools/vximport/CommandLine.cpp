@@ -83,8 +83,9 @@ Exit status:
   1  some lines were rejected (they are in WORKFILE again)
   2  the command line is wrong
   3  could not log on, or no right to import
-  4  could not import (workfile missing, empty or locked; outputs not writable; the workfile
-     could not be replaced)
+  4  could not import, nothing posted unless said (workfile missing, empty, locked, read-only,
+     not a workfile or damaged; another import of it running; its journal no longer matching;
+     outputs not writable; the workfile could not be replaced; an unexpected error)
 )";
 }
 

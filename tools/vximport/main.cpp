@@ -3,8 +3,12 @@
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
 #include "db/library/LibraryDatabase.h"
+#include "app/workfile/Workfile.h"
 #include "import/ImportRun.h"
 #include "import/ImportStrings.h"
+#include "platform/FileSystem.h"
+#include "platform/IoError.h"
+#include "platform/ResourceStrings.h"
 #include "platform/SilentAbort.h"
 #include "platform/UserInterface.h"
 #include "tools/common/PasswordSource.h"
@@ -20,6 +24,8 @@
 #include <optional>
 #include <string>
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace vx::tools::vximport;
@@ -83,9 +89,58 @@ class TerminalProgress : public vx::import::ImportObserver {
   std::chrono::steady_clock::time_point start_;
 };
 
+// What keeps the workfile from being imported, judged as the import dialog judges it before it
+// offers Import; nothing when it may be imported. The file is only read (and, as the dialog's
+// check does, cut at an end-of-file mark in its last bytes, where an append would cut it).
+std::optional<std::string> workfileProblem(const std::string& path) {
+  if (vx::fs::folderExists(path)) return path + " is a folder, not a workfile";
+  if (!vx::fs::fileExists(path)) return "there is no workfile " + path;
+  const auto check = vx::workfile::checkFile(path);
+  if (check.valid) return std::nullopt;
+  // A desk's append or another run holds the file for the moment: the run itself waits for
+  // the desks and tells about another run.
+  if (check.ioErrorCode == vx::winerr::SharingViolation) return std::nullopt;
+  if (check.ioError) {
+    if (check.ioErrorCode == vx::winerr::HandleEof)
+      if (const auto line = vx::workfile::damagedAtLine(path))
+        return vx::res::loadResString(vx::import::sWorkfileDamaged)
+            .arg(QString::fromStdString(path))
+            .arg(*line)
+            .toStdString();
+    return path + ": " + *check.ioError;
+  }
+  if (vx::fs::isReadOnly(path))
+    return path + " is read-only: the posted lines could not be taken out of it";
+  return path + " is not a workfile: its first line is not a borrower and an item separated by a comma";
+}
+
+// The process holds the password from here on: no core dump, and no other process of the user
+// may read its memory through the debugger's interface.
+void protectMemory() {
+  const struct rlimit none {0, 0};
+  ::setrlimit(RLIMIT_CORE, &none);
+  ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
+
+int run(int argc, char** argv);
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  protectMemory();
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "vximport: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "vximport: an unexpected error ended the run\n");
+  }
+  return kNoImport;
+}
+
+namespace {
+
+int run(int argc, char** argv) {
   Options o;
   std::string password;
   try {
@@ -112,6 +167,12 @@ int main(int argc, char** argv) {
     return kUsage;
   }
 
+  vx::import::registerStrings();
+  if (const auto problem = workfileProblem(o.workfile)) {
+    std::fprintf(stderr, "vximport: %s\nvximport: nothing was imported\n", problem->c_str());
+    return kNoImport;
+  }
+
   vx::db::library::installSqliteProcedures();
   TerminalUserInterface terminal(o.ignoreClock);
   vx::db::Session& session = vx::db::Session::defaultSession();
@@ -121,7 +182,8 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     std::fprintf(stderr, "vximport: the demo library database could not be set up: %s\n", e.what());
   }
-  TVXLogin login(session);
+  // The login of this run alone: the desk's login record and the user's registry stay as they were.
+  TVXLogin login(session, LoginScope::Process);
   login.databaseName = "VXDB";
   login.aliasName = o.alias;
   login.params = {"USER NAME=" + o.user, "PASSWORD=" + password};
@@ -178,3 +240,5 @@ int main(int argc, char** argv) {
               o.workfile.c_str(), r.reportFile.c_str(), r.oldFile.c_str());
   return r.accepted == r.processed && !r.cancelled ? kAllAccepted : kSomeRejected;
 }
+
+}  // namespace

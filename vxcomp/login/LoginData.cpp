@@ -36,11 +36,23 @@ void writeString(const std::string& key, const std::string& name, const std::str
   vx::reg::writeValue(vx::reg::Hive::CurrentUser, key, name, vx::reg::Value::sz(value));
 }
 
+// What a text field of the block keeps of `utf8`: its code page 1252 form, cut to 255 bytes.
+std::string ansiField(const std::string& utf8) {
+  std::string ansi = vx::cp1252::fromUtf8(utf8);
+  if (ansi.size() > TLoginData::kMaxText) ansi.resize(TLoginData::kMaxText);
+  return ansi;
+}
+std::string cutText(const std::string& utf8) { return vx::cp1252::toUtf8(ansiField(utf8)); }
+
 [[noreturn]] void mapFailed() { throw std::runtime_error("TLoginData: Unable to map view of file"); }
 
 }  // namespace
 
-TLoginData::TLoginData() {
+TLoginData::TLoginData(LoginScope scope) {
+  if (scope == LoginScope::Process) {
+    own_ = std::make_unique<Own>();
+    return;
+  }
   try {
     block_ = std::make_unique<vx::SharedMemory>(kBlockName, kBlockSize);
   } catch (const vx::SharedMemoryError&) {
@@ -54,6 +66,7 @@ TLoginData::TLoginData() {
 TLoginData::~TLoginData() = default;
 
 bool TLoginData::LoggedIn() const {
+  if (own_) return own_->loggedIn;
   unsigned char b = 0;
   try {
     block_->read(kLoggedInAt, &b, 1);
@@ -64,6 +77,10 @@ bool TLoginData::LoggedIn() const {
 }
 
 void TLoginData::setLoggedIn(bool on) {
+  if (own_) {
+    own_->loggedIn = on;
+    return;
+  }
   const unsigned char b = on ? 1 : 0;
   try {
     block_->write(kLoggedInAt, &b, 1);
@@ -84,8 +101,7 @@ std::string TLoginData::readText(std::size_t offset) const {
 }
 
 void TLoginData::writeText(std::size_t offset, const std::string& utf8) {
-  std::string ansi = vx::cp1252::fromUtf8(utf8);
-  if (ansi.size() > kMaxText) ansi.resize(kMaxText);
+  const std::string ansi = ansiField(utf8);
   unsigned char field[256] = {};
   field[0] = static_cast<unsigned char>(ansi.size());
   ansi.copy(reinterpret_cast<char*>(field + 1), ansi.size());
@@ -96,19 +112,45 @@ void TLoginData::writeText(std::size_t offset, const std::string& utf8) {
   }
 }
 
-std::string TLoginData::UserName() const { return readText(kUserNameAt); }
-void TLoginData::setUserName(const std::string& name) { writeText(kUserNameAt, name); }
-std::string TLoginData::Password() const { return readText(kPasswordAt); }
-void TLoginData::setPassword(const std::string& password) { writeText(kPasswordAt, password); }
+std::string TLoginData::UserName() const { return own_ ? own_->user : readText(kUserNameAt); }
+void TLoginData::setUserName(const std::string& name) {
+  if (own_)
+    own_->user = cutText(name);
+  else
+    writeText(kUserNameAt, name);
+}
+std::string TLoginData::Password() const { return own_ ? own_->password : readText(kPasswordAt); }
+void TLoginData::setPassword(const std::string& password) {
+  if (own_)
+    own_->password = cutText(password);
+  else
+    writeText(kPasswordAt, password);
+}
 
-std::string TLoginData::Alias() const { return readString(kCommonKey, "Alias"); }
-void TLoginData::setAlias(const std::string& alias) { writeString(kCommonKey, "Alias", alias); }
-int TLoginData::UnitID() const { return readNumber(kCommonKey, "UnitID", -1); }
-void TLoginData::setUnitID(int id) { writeString(kCommonKey, "UnitID", std::to_string(id)); }
-std::string TLoginData::UnitName() const { return readString(kCommonKey, "UnitName"); }
-void TLoginData::setUnitName(const std::string& name) { writeString(kCommonKey, "UnitName", name); }
+std::string TLoginData::Alias() const { return own_ ? own_->alias : readString(kCommonKey, "Alias"); }
+void TLoginData::setAlias(const std::string& alias) {
+  if (own_)
+    own_->alias = alias;
+  else
+    writeString(kCommonKey, "Alias", alias);
+}
+int TLoginData::UnitID() const { return own_ ? own_->unitId : readNumber(kCommonKey, "UnitID", -1); }
+void TLoginData::setUnitID(int id) {
+  if (own_)
+    own_->unitId = id;
+  else
+    writeString(kCommonKey, "UnitID", std::to_string(id));
+}
+std::string TLoginData::UnitName() const { return own_ ? own_->unitName : readString(kCommonKey, "UnitName"); }
+void TLoginData::setUnitName(const std::string& name) {
+  if (own_)
+    own_->unitName = name;
+  else
+    writeString(kCommonKey, "UnitName", name);
+}
 
 void TLoginData::LoadFromRegistry() {
+  if (own_) return;
   setAlias(readString(kDefaultKey, "Database"));
   setUserName(readString(kDefaultKey, "User"));
   const std::string userKey = kLoginKey + "\\" + Alias() + "\\" + UserName();
@@ -117,6 +159,7 @@ void TLoginData::LoadFromRegistry() {
 }
 
 void TLoginData::SaveToRegistry() {
+  if (own_) return;
   writeString(kDefaultKey, "Database", Alias());
   writeString(kDefaultKey, "User", UserName());
   const std::string userKey = kLoginKey + "\\" + Alias() + "\\" + UserName();

@@ -16,10 +16,16 @@
 // what earlier ones left. The block goes, zeroed, with the last program that holds it, also
 // one that is killed (platform/SharedMemory.h). Errors are std::runtime_error with the text
 // "TLoginData: Memory-map file not created" or "TLoginData: Unable to map view of file".
+//
+// A program that logs on for a single job of its own (an administrator's command-line import)
+// keeps the whole record in its process instead (LoginScope::Process): it neither reads nor
+// writes the shared block or the registry, so the desk's login is left exactly as it was.
 #include "platform/SharedMemory.h"
 
 #include <memory>
 #include <string>
+
+enum class LoginScope { Shared, Process };
 
 class TLoginData {
  public:
@@ -27,7 +33,7 @@ class TLoginData {
   static constexpr std::size_t kBlockSize = 1032;
   static constexpr std::size_t kMaxText = 255;
 
-  TLoginData();
+  explicit TLoginData(LoginScope scope = LoginScope::Shared);
   ~TLoginData();
   TLoginData(const TLoginData&) = delete;
   TLoginData& operator=(const TLoginData&) = delete;
@@ -59,5 +65,13 @@ class TLoginData {
   std::string readText(std::size_t offset) const;
   void writeText(std::size_t offset, const std::string& utf8);
 
-  std::unique_ptr<vx::SharedMemory> block_;
+  std::unique_ptr<vx::SharedMemory> block_;  // null in the process scope
+
+  // The process scope's record.
+  struct Own {
+    bool loggedIn = false;
+    std::string user, password, alias, unitName;
+    int unitId = -1;
+  };
+  std::unique_ptr<Own> own_;
 };

@@ -53,7 +53,8 @@ void TVXDatabase::ReadDatabaseSettings() {
   if (SkipRegistry) return;
   if (aliasName.empty())
     throw vx::AssertionFailure("VXDatabase.ReadDatabaseSettings: AliasName is not set!");
-  for (const auto& v : vx::reg::listValues(vx::reg::Hive::CurrentUser, paramsKey(aliasName))) {
+  const auto values = ownSettings_ ? *ownSettings_ : vx::reg::listValues(vx::reg::Hive::CurrentUser, paramsKey(aliasName));
+  for (const auto& v : values) {
     if (v.value.type != vx::reg::ValueType::Sz && v.value.type != vx::reg::ValueType::ExpandSz) continue;
     if (v.value.text.empty())
       removeParam(params, v.name);
@@ -88,8 +89,12 @@ bool TVXDatabase::WriteDatabaseSettings() {
   bool agrees = true;
   for (const auto& p : prescribed)
     if (vx::db::paramValue(params, p.name) != p.value.text) agrees = false;
-  if (!agrees) vx::reg::replaceKey(vx::reg::Hive::CurrentUser, paramsKey(aliasName), prescribed);
-  return agrees;
+  if (agrees) return true;
+  if (KeepSettingsInProcess)
+    ownSettings_ = prescribed;
+  else
+    vx::reg::replaceKey(vx::reg::Hive::CurrentUser, paramsKey(aliasName), prescribed);
+  return false;
 }
 
 int TVXDatabase::IntVer(float version) { return int(std::lround(double(version) * 10000.0)); }

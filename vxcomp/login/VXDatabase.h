@@ -10,12 +10,19 @@
 //           the registry values when they differ, then disconnects. The caller reconnects
 //           to pick up new values.
 // With SkipRegistry (true after construction) the registry is left alone.
+// With KeepSettingsInProcess the registry is read but never written: values that would be
+// rewritten are kept by this object instead, and the next open() uses them as it would have
+// used the rewritten key.
 // The parameter "PASSWORD" never goes to the registry, whatever NSU.BDE_Config says.
 #include "db/Database.h"
 #include "db/Session.h"
 
+#include "platform/RegistryHive.h"
+
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 class TVXDatabase : public vx::db::Database {
  public:
@@ -23,6 +30,7 @@ class TVXDatabase : public vx::db::Database {
   ~TVXDatabase() override;
 
   bool SkipRegistry = true;
+  bool KeepSettingsInProcess = false;
   // Kept with the component; nothing in the program reads them.
   bool MultipleTransactions = false;
   std::function<void(int referenceCount)> OnReferenceCountChanged;
@@ -55,4 +63,8 @@ class TVXDatabase : public vx::db::Database {
  protected:
   void beforeConnect() override;
   void beforeDisconnect() override;
+
+ private:
+  // What WriteDatabaseSettings would have written, with KeepSettingsInProcess.
+  std::optional<std::vector<vx::reg::RegistryHive::NamedValue>> ownSettings_;
 };

@@ -68,9 +68,10 @@ std::string TVXLogin::fourDigitYearFormat(const std::string& format, const std::
   return format.substr(0, y) + std::string(4 - run, 'y') + format.substr(y);
 }
 
-TVXLogin::TVXLogin(vx::db::Session& session) : TVXDatabase(session) {
+TVXLogin::TVXLogin(vx::db::Session& session, LoginScope scope) : TVXDatabase(session) {
   vx::login::registerStrings();
-  loginData_ = std::make_unique<TLoginData>();
+  loginData_ = std::make_unique<TLoginData>(scope);
+  KeepSettingsInProcess = scope == LoginScope::Process;
   onLogin = [this](vx::db::Database& db, std::vector<std::string>& loginParams) { LoginHandler(db, loginParams); };
   setLoginPrompt(true);
   setLoginPromptAlways(false);

@@ -29,7 +29,11 @@ class TIvDictionary;
 
 class TVXLogin : public TVXDatabase {
  public:
-  explicit TVXLogin(vx::db::Session& session = vx::db::Session::defaultSession());
+  // LoginScope::Process: a login of this process alone, for a job of its own. It leaves the
+  // suite's shared login record and the user's registry as they were (TLoginData, and the
+  // engine settings kept in the process: TVXDatabase::KeepSettingsInProcess).
+  explicit TVXLogin(vx::db::Session& session = vx::db::Session::defaultSession(),
+                    LoginScope scope = LoginScope::Shared);
   ~TVXLogin() override;
 
   // Read: the engine connection is open. true: the whole login (FetchLanguageSettings, then
