@@ -1,14 +1,18 @@
 // Fuzzes the command lines of vxsql, vxdb, vximport and vxver, and the login's
-// "/AS alias,user,password" list: the input, split at NUL bytes, is the argument list. A bad
-// command line must come back as a usage error, never as a crash or another exception, and an
-// accepted one must be whole. Every argument is also split as an /AS list; its items, written
-// back quoted, must split again into the same items.
+// "/AS alias,user,password" list, the part of vxdown's command line that is plain C++ (the
+// login finds the /AS itself with Qt's strings): the input, split at NUL bytes, is the
+// argument list. A bad command line must come back as a usage error, never as a crash or
+// another exception, and an accepted one must be whole. Every argument is also split as an /AS
+// list: its items, written back quoted, must split again into the same items; outside quotes
+// an item holds no blank and no comma, and items that need no quotes split the same when
+// joined with commas or with spaces.
 #include "tools/vxdb/CommandLine.h"
 #include "tools/vximport/CommandLine.h"
 #include "tools/vxsql/CommandLine.h"
 #include "tools/vxver/CommandLine.h"
 #include "vxcomp/login/AutoStart.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -64,6 +68,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       quoted += '"';
     }
     if (vx::login::splitCommaText(quoted) != items) std::abort();
+    const auto separator = [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == ','; };
+    bool plain = true;
+    for (const std::string& item : items) {
+      const bool bare = std::none_of(item.begin(), item.end(), separator);
+      if (arg.find('"') == std::string::npos && !bare) std::abort();
+      plain = plain && bare && !item.empty() && item.find('"') == std::string::npos;
+    }
+    if (!plain) continue;
+    for (const char* sep : {",", " ", " ,\t"}) {
+      std::string joined;
+      for (const std::string& item : items) joined += (joined.empty() ? "" : sep) + item;
+      if (vx::login::splitCommaText(joined) != items) std::abort();
+    }
   }
   return 0;
 }
