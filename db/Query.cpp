@@ -179,9 +179,23 @@ void StoredProc::execProc() {
   std::vector<Value> args;
   for (const auto& p : params_) args.push_back(p.value());
   ++statementCounter();
-  call_->execute(args);
+  answer_ = {};
+  answer_ = call_->execute(args);
   for (size_t i = 0; i < params_.size() && i < args.size(); ++i)
     if (params_[i].direction() == ParamDirection::InputOutput) params_[i].setValue(args[i]);
+}
+
+bool StoredProc::answered(const std::string& name) const {
+  // The answer's row holds the in-out parameters in their declared order.
+  if (answer_.rows.empty()) return false;
+  const std::vector<Value>& row = answer_.rows.front();
+  size_t column = 0;
+  for (const auto& p : params_) {
+    if (p.direction() != ParamDirection::InputOutput) continue;
+    if (sameName(p.name(), name)) return column < row.size() && !row[column].isNull();
+    ++column;
+  }
+  return false;
 }
 
 }  // namespace vx::db

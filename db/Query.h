@@ -173,12 +173,17 @@ class StoredProc : public DataSetBase {
   // Runs the procedure; afterwards the in-out parameters hold what it returned. A parameter
   // without a value goes in as null.
   void execProc();
+  // Whether the last execProc's answer gave the in-out parameter `name` a value that is not
+  // null. A procedure that answers no row, fewer values, or null leaves it unanswered: the
+  // parameter then holds what went in (or null).
+  bool answered(const std::string& name) const;
 
  private:
   void dropPrepared() override;
 
   std::string procName_;
   std::unique_ptr<ProcedureCall> call_;
+  ResultSet answer_;
 };
 
 }  // namespace vx::db

@@ -83,6 +83,12 @@ void registerStrings() {
                  "more loans can be added to it.\n\nThe lines before line %2 are safe. Import them "
                  "with Import ... (F5), then choose a new workfile with Workfile ... and go on "
                  "scanning.");
+  registerString(sLoanGaveNoCode,
+                 "The loan procedure answered no result code, so nothing says the loan was made. "
+                 "Check the item, then import the line again.");
+  registerString(sReturnGaveNoCode,
+                 "The return answered no result code, so nothing says the item came back: it was "
+                 "not lent again.");
   for (const auto& [code, reason] : loanReasons()) registerString(sLoanCodeBase + code, reason);
   registerString(sNoteBooking, "Reduced loan period, booking exists!");
   registerString(sNoteNextReserved, "Next reserved also available!");

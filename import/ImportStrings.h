@@ -45,6 +45,8 @@ enum StringId : int {
   sFoundOnLoan,             // the line in doubt was found lent to its borrower
   sAnotherDesk,             // "another desk": the holder of a lock that has not said its name
   sWorkfileDamaged,         // %1 the workfile, %2 the line of its end-of-file mark
+  sLoanGaveNoCode,          // the loan procedure answered no result code
+  sReturnGaveNoCode,        // the return answered no result code
   sLoanCodeBase = 3100,     // 3100 + code: the loan codes' texts and notes (see ImportStrings.cpp)
 };
 

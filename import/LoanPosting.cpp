@@ -1,6 +1,7 @@
 #include "import/LoanPosting.h"
 
 #include "import/ImportStrings.h"
+#include "platform/TextCompare.h"
 
 namespace vx::import {
 
@@ -32,6 +33,7 @@ bool LoanPosting::LoanItem(int unitId, const std::string& borrower, const std::s
   spLoan_.paramByName("ErrorCode").setInteger(0);
   if (!spLoan_.prepared()) spLoan_.prepare();
   spLoan_.execProc();
+  if (!spLoan_.answered("ErrorCode")) return false;
   code = static_cast<int>(spLoan_.paramByName("ErrorCode").asInteger());
   return true;
 }
@@ -63,11 +65,20 @@ bool LoanPosting::ReturnItem(int unitId, const std::string& item, int& code, Out
     if (qryReturn_.active()) qryReturn_.close();
     if (!qryReturn_.prepared()) qryReturn_.prepare();
     qryReturn_.open();
-    const int returned = static_cast<int>(qryReturn_.fieldByName("ErrorCode").asInteger());
+    std::optional<int> returned;
+    for (std::size_t i = 0; !qryReturn_.eof() && i < qryReturn_.fieldCount(); ++i)
+      if (const auto f = qryReturn_.field(i); vx::sameName(f.name(), "ErrorCode") && !f.isNull())
+        returned = static_cast<int>(f.asInteger());
     qryReturn_.close();
-    code = returned;
-    returnText = vx::import::returnText(code);
-    if (code == 0) ++AlreadyOnLoanCount;
+    if (returned) {
+      code = *returned;
+      returnText = vx::import::returnText(code);
+      if (code == 0) ++AlreadyOnLoanCount;
+    } else {
+      // No row, no such column, or null: nothing says the item came back.
+      returnText = text(sReturnGaveNoCode);
+      completed = false;
+    }
   } catch (const std::exception& e) {
     returnText = e.what();
     completed = false;
@@ -86,9 +97,12 @@ bool LoanPosting::insertdata(int unitId, const std::string& borrower, const std:
     bool accepted = false;
     try {
       int code = 0;
-      LoanItem(unitId, borrower, item, code);
-      bool returnFailed = false;
+      bool returnFailed = false, noCode = false;
       std::string reason;
+      const auto lend = [&] {
+        if (!LoanItem(unitId, borrower, item, code)) noCode = true;
+      };
+      lend();
       // Returns the item and lends it once more; a return that does not give 0 ends the line.
       const auto returnAndLendAgain = [&](int attemptLine) {
         log.writeLine(text(attemptLine));
@@ -98,16 +112,16 @@ bool LoanPosting::insertdata(int unitId, const std::string& borrower, const std:
           reason = returned;
           return;
         }
-        LoanItem(unitId, borrower, item, code);
+        lend();
       };
-      if (code == 4) returnAndLendAgain(sReturnForCurrent);
-      if (!returnFailed && code == 10) returnAndLendAgain(sReturnForReloan);
-      accepted = !returnFailed && isAcceptingLoanCode(code);
+      if (!noCode && code == 4) returnAndLendAgain(sReturnForCurrent);
+      if (!noCode && !returnFailed && code == 10) returnAndLendAgain(sReturnForReloan);
+      accepted = !noCode && !returnFailed && isAcceptingLoanCode(code);
       if (accepted) {
         resultText = text(sIssueLoanOk);
         for (const std::string& note : loanNotes(code)) resultText += "\r\n" + note;
       } else {
-        resultText = rejected + (returnFailed ? reason : loanReason(code));
+        resultText = rejected + (returnFailed ? reason : noCode ? text(sLoanGaveNoCode) : loanReason(code));
       }
     } catch (const std::exception& e) {
       resultText = rejected + e.what();

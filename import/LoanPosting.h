@@ -25,10 +25,13 @@ class LoanPosting {
   // Posts one line (barcodes as UTF-8) and writes its block to `log`. True when accepted.
   bool insertdata(int unitId, const std::string& borrower, const std::string& item,
                   std::string& resultText, OutputFile& log);
-  // One call of the loan procedure; engine errors reach the caller.
+  // One call of the loan procedure; engine errors reach the caller. False when the procedure
+  // answered no code (no row, or a null): `code` then keeps its value, and the line is an
+  // error, never accepted.
   bool LoanItem(int unitId, const std::string& borrower, const std::string& item, int& code);
   // One return; writes its text (or the error's message) as one line to `log`. True when the
-  // call completed, whatever its code; `code` keeps its value when the call failed.
+  // call completed with a code, whatever its number; `code` keeps its value when the call
+  // failed or answered none (no row, no ErrorCode column, or a null).
   bool ReturnItem(int unitId, const std::string& item, int& code, OutputFile& log,
                   std::string& text);
 
