@@ -129,6 +129,9 @@ void rewrite(const std::vector<Token>& t, size_t from, size_t to, Dialect d, boo
   for (size_t i = from; i < to; ++i) {
     const Token& tok = t[i];
     if (tok.kind == Tok::Param) {
+      // PostgreSQL reads a '$' after a word character as part of that word ("OR$1"), and
+      // "$$" opens a quoted body: a placeholder right after one stands apart.
+      if (d == Dialect::Postgres && !out.empty() && identChar(out.back())) out += ' ';
       out += d == Dialect::Sqlite ? '?' : '$';
       out += std::to_string(indexOf(names, tok.name) + 1);
       continue;

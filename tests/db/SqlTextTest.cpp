@@ -20,6 +20,10 @@ TEST(SqlText, RepeatedParameterGetsOneNumber) {
                             Dialect::Postgres);
   EXPECT_EQ(pg.sql, "SELECT x::int FROM t WHERE y = $1 AND z = ':a' || $2");
   EXPECT_EQ(pg.parameters, (std::vector<std::string>{"b", "a"}));
+  // A placeholder right after a word or a '$' must not join it.
+  EXPECT_EQ(translate("SELECT 1 WHERE x OR:c", Dialect::Postgres).sql, "SELECT 1 WHERE x OR $1");
+  EXPECT_EQ(translate("SELECT $:a", Dialect::Postgres).sql, "SELECT $ $1");
+  EXPECT_EQ(translate("SELECT 1 WHERE x OR:c", Dialect::Sqlite).sql, "SELECT 1 WHERE x OR?1");
 }
 
 TEST(SqlText, DialectWordsAreRewrittenOutsideLiteralsOnly) {
