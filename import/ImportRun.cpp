@@ -171,10 +171,45 @@ std::string ImportRun::Rename_if_exists(const std::string& name) {
   }
 }
 
+// What a run holds while it works, kept by the ImportRun rather than the call (abandon()).
+struct ImportRun::Held {
+  RunLock lock;
+  RunFiles files;
+  RunJournal journal;
+};
+
+ImportRun::~ImportRun() { abandon(); }
+
+void ImportRun::abandon() noexcept {
+  if (!held_) return;
+  try {
+    std::string ignored;
+    OutputFile& report = held_->files.report;
+    for (OutputFile* f : {&held_->files.log, &held_->files.err, &report})
+      if (f->isOpen()) f->close(ignored);
+    // A report the run made and never wrote: an empty file would read as a run with no result.
+    struct stat st {};
+    if (!report.path().empty() && ::stat(report.path().c_str(), &st) == 0 && st.st_size == 0)
+      ::unlink(report.path().c_str());
+  } catch (...) {
+    // Letting go must not fail: what it could not close goes with the objects below.
+  }
+  held_.reset();
+}
+
 ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& given, int unitId,
                                               ImportObserver& observer) {
   ImportOutcome out;
   if (given.empty()) return out;
+  abandon();
+  held_ = std::make_unique<Held>();
+  // Whatever way the call ends, short of a processor fault, it lets go of what it held.
+  struct LetGo {
+    ImportRun& run;
+    ~LetGo() { run.abandon(); }
+  } letGo{*this};
+  RunLock& lock = held_->lock;
+  RunFiles& files = held_->files;
   const vx::db::DateTime startTime = vx::db::DateTime::now();
   posting_.AlreadyOnLoanCount = 0;
   const std::string path = resolvedPath(given);
@@ -185,7 +220,6 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& given, int unit
   };
 
   // One run per workfile, decided before anything is read.
-  RunLock lock;
   switch (lock.acquire(path)) {
     case RunLock::Result::Busy: {
       const RunLock::Holder& holder = lock.holder();
@@ -209,7 +243,6 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& given, int unit
 
   // The count, with the workfile held for reading. What a desk appends from now on lies after
   // `end`: it is not posted, and it stays in the workfile.
-  RunFiles files;
   workfile::Record record;
   try {
     openShared(files.workfile, path);
@@ -271,7 +304,7 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& given, int unit
   // OpenImportFiles. Nothing is posted, and nothing touched, unless every file is open.
   const std::string base = fileNameOf(path);
   std::string error;
-  RunJournal runJournal;
+  RunJournal& runJournal = held_->journal;
   const auto openAll = [&]() -> bool {
     out.logFile = Rename_if_exists(changeExtension(base, ".log"));
     if (!files.log.create(out.logFile, error)) return false;
@@ -359,7 +392,7 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& given, int unit
     // The workfile could not be read to its end: it stays as it is, and the journal with it.
     out.processed = index;
     out.status = ImportOutcome::Status::NotReplaced;
-    out.message = path + ": " + e.what();
+    out.message = text(sNotReplaced) + path + ": " + e.what() + "\n\n" + text(sNotReplacedKept);
     std::string ignored;
     files.err.close(ignored);
     files.log.close(ignored);
@@ -376,7 +409,7 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& given, int unit
   bool copied = false;
   const auto notReplaced = [&](const std::string& why) {
     out.status = ImportOutcome::Status::NotReplaced;
-    out.message = text(sNotReplaced) + why;
+    out.message = text(sNotReplaced) + why + "\n\n" + text(sNotReplacedKept);
     std::string ignored;
     files.log.close(ignored);
     files.err.close(ignored);
@@ -463,7 +496,9 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& given, int unit
   }
   if (!files.report.close(error)) {
     out.status = ImportOutcome::Status::ReportFailed;
-    out.message = error;
+    out.message = res::formatMessage(QString::fromStdString(text(sReportNotWritten)),
+                                     {QString::fromStdString(error), QString::fromStdString(out.logFile)})
+                      .toStdString();
     return out;
   }
   faultPoint("reported");

@@ -26,6 +26,7 @@
 #include "db/Session.h"
 #include "import/LoanPosting.h"
 
+#include <memory>
 #include <string>
 
 namespace vx::import {
@@ -81,8 +82,21 @@ class ImportRun {
 
   LoanPosting& posting() { return posting_; }
 
+  // Lets go of what a run that did not come back holds: its lock, the workfile and its output
+  // files, and removes a report it never wrote. The workfile and the journal stay as they
+  // are, for the next run to finish. A run that ends with an exception lets go by itself; one
+  // ended by a processor fault skips its destructors, and its caller calls this. The next
+  // run calls it first too.
+  void abandon() noexcept;
+
+  ImportRun(const ImportRun&) = delete;
+  ImportRun& operator=(const ImportRun&) = delete;
+  ~ImportRun();
+
  private:
+  struct Held;
   LoanPosting posting_;
+  std::unique_ptr<Held> held_;
 };
 
 }  // namespace vx::import

@@ -89,6 +89,12 @@ void registerStrings() {
   registerString(sReturnGaveNoCode,
                  "The return answered no result code, so nothing says the item came back: it was "
                  "not lent again.");
+  registerString(sNotReplacedKept,
+                 "Every line is still in the workfile. The next import finishes this one through "
+                 "its journal and posts no line twice.");
+  registerString(sReportNotWritten,
+                 "The loans are posted and the workfile replaced, but the report could not be "
+                 "written: %s. The details log is in %s.");
   for (const auto& [code, reason] : loanReasons()) registerString(sLoanCodeBase + code, reason);
   registerString(sNoteBooking, "Reduced loan period, booking exists!");
   registerString(sNoteNextReserved, "Next reserved also available!");

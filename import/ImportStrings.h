@@ -47,6 +47,8 @@ enum StringId : int {
   sWorkfileDamaged,         // %1 the workfile, %2 the line of its end-of-file mark
   sLoanGaveNoCode,          // the loan procedure answered no result code
   sReturnGaveNoCode,        // the return answered no result code
+  sNotReplacedKept,         // after sNotReplaced: every line is still in the workfile
+  sReportNotWritten,        // %s why, %s the details log
   sLoanCodeBase = 3100,     // 3100 + code: the loan codes' texts and notes (see ImportStrings.cpp)
 };
 

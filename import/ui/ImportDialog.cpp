@@ -4,6 +4,8 @@
 #include "i18n/translator/TargetProperties.h"
 #include "i18n/translator/Translator.h"
 #include "import/ImportStrings.h"
+#include "platform/ExceptionHandler.h"
+#include "platform/ProcessorFault.h"
 #include "platform/CodePage1252.h"
 #include "platform/FileSystem.h"
 #include "platform/HelpFiles.h"
@@ -17,6 +19,7 @@
 #include <QApplication>
 #include <QPainter>
 
+#include <exception>
 #include <fstream>
 #include <iterator>
 
@@ -204,9 +207,31 @@ void TVXImport::cmdImportClick() {
   ui_->cmdCancel->setEnabled(true);
   ui_->pbImport->setValue(0);
   ui_->lpercent->setText("0 %");
-  outcome_ = run_->ImportToVXDBFromFile(path, login_->UnitId(), *this);
+  // Whatever ends the run, the dialog comes back to its resting state: an error out of the run
+  // (a processor fault included, which skips the run's destructors) is a failed run, shown
+  // and recorded by the program's exception display once the buttons work again.
+  std::exception_ptr failure;
+  try {
+    vx::runGuarded([&] { outcome_ = run_->ImportToVXDBFromFile(path, login_->UnitId(), *this); });
+  } catch (const std::exception& e) {
+    run_->abandon();  // the lock, the workfile and the outputs; the journal stays for the next run
+    outcome_ = {};
+    outcome_.status = vx::import::ImportOutcome::Status::NotReplaced;
+    outcome_.message = e.what();
+    failure = std::current_exception();
+  }
   using Status = vx::import::ImportOutcome::Status;
+  if (failure) {
+    endRun();
+    try {
+      std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+      vx::handleException(e);
+    }
+    return;
+  }
   if (outcome_.status == Status::Finished) {
+    finished_ = outcome_;
     if (loadIntoResult(outcome_.reportFile)) {
       ui_->cmdDetails->setEnabled(true);
       ui_->ImportPage->setCurrentWidget(ui_->TabResult);
@@ -223,6 +248,10 @@ void TVXImport::cmdImportClick() {
                                                                              : vx::MsgIcon::Error,
                                    vx::MsgButtons::Ok);
   }
+  endRun();
+}
+
+void TVXImport::endRun() {
   ui_->cmdCancel->setEnabled(false);
   ui_->cmdImport->setEnabled(true);
   ui_->cmdbrowse->setEnabled(true);
@@ -248,7 +277,7 @@ bool TVXImport::loadIntoResult(const std::string& file) {
 }
 
 void TVXImport::cmdDetailsClick() {
-  if (!loadIntoResult(outcome_.logFile)) {
+  if (!loadIntoResult(finished_.logFile)) {
     ui_->reResult->setPlainText(loadResString(vx::import::sUnableToOpenFile));
     return;
   }
@@ -257,7 +286,7 @@ void TVXImport::cmdDetailsClick() {
 }
 
 void TVXImport::cmdReportClick() {
-  if (!loadIntoResult(outcome_.reportFile)) {
+  if (!loadIntoResult(finished_.reportFile)) {
     ui_->reResult->setPlainText(loadResString(vx::import::sUnableToOpenFile));
     return;
   }

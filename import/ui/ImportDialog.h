@@ -57,6 +57,9 @@ class TVXImport : public QDialog, private vx::import::ImportObserver {
   bool Running() const { return running_; }
   TVXLogin& VXLogin1() { return *login_; }
   const vx::import::ImportOutcome& lastOutcome() const { return outcome_; }
+  // The last run that finished: what Details and Report show, also after a later Import click
+  // that found nothing to import.
+  const vx::import::ImportOutcome& lastFinished() const { return finished_; }
 
   void cmdbrowseClick();
   void cmdImportClick();
@@ -89,6 +92,7 @@ class TVXImport : public QDialog, private vx::import::ImportObserver {
   bool cancelRequested() override { return cancelled_; }
 
   bool loadIntoResult(const std::string& file);
+  void endRun();  // the buttons as they are between runs
   void FormClose();
 
   std::unique_ptr<Ui::TVXImport> ui_;
@@ -97,6 +101,7 @@ class TVXImport : public QDialog, private vx::import::ImportObserver {
   std::unique_ptr<vx::import::ImportRun> run_;
   vx::i18n::TIvTranslator* translator_ = nullptr;
   vx::import::ImportOutcome outcome_;
+  vx::import::ImportOutcome finished_;
   bool imported_ = false;
   bool cancelled_ = false;
   bool running_ = false;

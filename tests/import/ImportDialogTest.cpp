@@ -1,9 +1,13 @@
 // The import dialog offscreen on the demo library: the login scripted, then Import, Cancel
 // during a run, Details, Report and Close, and a refused login. With VX_SCREENSHOT_DIR set,
 // the dialog is saved before, during and after a run, in Norwegian and English.
+#include "db/SqliteDriver.h"
+#include "db/library/SqliteProcedures.h"
 #include "i18n/Dictionary.h"
 #include "i18n/translator/DictionarySource.h"
 #include "import/ui/ImportDialog.h"
+#include "platform/ExceptionHandler.h"
+#include "platform/ProcessorFault.h"
 #include "platform/Registry.h"
 #include "platform/ScriptedUserInterface.h"
 #include "tests/support/ScopedEnv.h"
@@ -169,6 +173,61 @@ TEST_F(ImportDialog, BrowseChecksTheFileAndARefusedLoginShowsNoDialog) {
             (QStringList{"You don't have permission to run Vellumdex System Down on database library",
                          "Sorry, the database is not available right now. Try to import at a later time."}));
   refused->Execute();  // returns at once
+}
+
+
+// A processor fault in the middle of a line ends the run as a failure: the error goes to the
+// program's display, the dialog is usable again, nothing of the workfile is lost, and the next
+// Import finishes the run through its journal. Details and Report keep the last finished run
+// after an Import that found nothing to import.
+TEST_F(ImportDialog, AFaultInALineEndsTheRunAsAFailureAndTheNextRunFinishesIt) {
+  using vx::db::SqliteDriver;
+  installFaultHandlers();
+  QStringList shown;
+  setExceptionHandler([&](const std::exception& e) { shown << e.what(); });
+  static bool faulted;  // once: the prepared call keeps this procedure for the next run too
+  faulted = false;
+  SqliteDriver::registerProcedure("IssueLoanAllBarcodes", [](vx::db::Connection& c, std::vector<vx::db::Value>& a) {
+    if (a.size() > 2 && a[2].asString() == "2012" && !faulted) {
+      faulted = true;
+      *static_cast<volatile int*>(nullptr) = 1;
+    }
+    return vx::db::library::issueLoanAllBarcodes(c, a);
+  });
+  const std::string work = dir_.file("work.csv");
+  const std::string bytes = "1001,2001\r\n1001,2012\r\n1001,2002\r\n";
+  writeAll(work, bytes);
+  auto d = open();
+  d->SetFileLocation(QString::fromStdString(work));
+  d->SetFileValid(true);
+  d->show();
+  d->button("cmdImport")->click();
+  SqliteDriver::registerProcedure("IssueLoanAllBarcodes", vx::db::library::issueLoanAllBarcodes);
+  setExceptionHandler({});
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_FALSE(d->Running());
+  EXPECT_TRUE(d->button("cmdClose")->isEnabled());
+  EXPECT_TRUE(d->button("cmdImport")->isEnabled());
+  EXPECT_EQ(readAll(work), bytes);
+  EXPECT_TRUE(std::filesystem::exists(work + ".import-journal"));
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("out/work.rpt")));  // no empty report
+
+  d->button("cmdImport")->click();  // the lock was let go: the run goes on where it stopped
+  ASSERT_EQ(d->lastOutcome().status, import::ImportOutcome::Status::Finished) << d->lastOutcome().message;
+  EXPECT_EQ(d->lastOutcome().resumed, 1);
+  EXPECT_EQ(d->lastOutcome().accepted, 2);
+  EXPECT_EQ(readAll(work), "1001,2002\r\n");
+  EXPECT_FALSE(std::filesystem::exists(work + ".import-journal"));
+
+  writeAll(work, "");
+  d->button("cmdImport")->click();  // nothing to import
+  EXPECT_EQ(d->lastOutcome().status, import::ImportOutcome::Status::NothingToImport);
+  d->button("cmdDetails")->click();
+  EXPECT_TRUE(d->reResult()->toPlainText().contains("=2012")) << d->reResult()->toPlainText().toStdString();
+  d->button("cmdReport")->click();
+  EXPECT_TRUE(d->reResult()->toPlainText().contains("Accepted 2 items")) << d->reResult()->toPlainText().toStdString();
+  d->button("cmdClose")->click();
+  EXPECT_FALSE(d->isVisible());
 }
 
 }  // namespace

@@ -249,9 +249,13 @@ TEST_F(ImportRunFailures, AFullDiskStopsTheRunAndKeepsTheWorkfile) {
     Recorder recorder;
     r = run.ImportToVXDBFromFile(dir.file("w.csv"), 1, recorder);
   }
+  const bool reportLeft = std::filesystem::exists(small + "/w.rpt");
   ::umount(small.c_str());
   EXPECT_EQ(r.status, ImportOutcome::Status::NotReplaced);
   EXPECT_NE(r.message.find("No space left on device"), std::string::npos) << r.message;
+  EXPECT_NE(r.message.find("Every line is still in the workfile. The next import finishes this one"),
+            std::string::npos) << r.message;
+  EXPECT_FALSE(reportLeft);  // an empty report would read as a run without a result
   EXPECT_LT(r.processed, 3002);  // stopped early, not after posting everything
   const std::string after = readAll(dir.file("w.csv"));
   EXPECT_EQ(after, bytes);  // whole, nothing lost
