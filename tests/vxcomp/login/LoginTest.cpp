@@ -129,6 +129,17 @@ TEST_P(Login, EachCheckInItsOrderWithItsMessage) {
        {"The database library is upgraded to database version 2.5003 beta.\n\rRemember to upgrade this "
         "database again when a released database version is available."}},
       {"unit missing", "", 777, {}, false, {"Your default unit does not exist"}},
+      // Two failing states at once: the first check in the order speaks, the rest never run.
+      {"upgrading and too low", "UPDATE NSU.Db_Info SET Upgrading = 1, Version = '2.4000', Beta_Version = ''", 777,
+       {}, false,
+       {"Database upgrading is ongoing.\n\rLogin to Vellumdex is not possible now.\n\rTry again later."}},
+      {"too low and unit missing", "UPDATE NSU.Db_Info SET Version = '2.4000', Beta_Version = ''", 777, {}, false,
+       {"Sorry, this program requires database version 2.5003.\nSelected database is only version 2.4000."}},
+      {"beta, then unit missing", "UPDATE NSU.Db_Info SET Version = '2.4000', Beta_Version = '2.5003'", 777, {},
+       false,
+       {"The database library is upgraded to database version 2.5003 beta.\n\rRemember to upgrade this "
+        "database again when a released database version is available.",
+        "Your default unit does not exist"}},
       {"slack unreadable", "DROP TABLE NSU.Global_Options", 1, {}, true, {}},
   };
   for (const CheckCase& c : cases) {
