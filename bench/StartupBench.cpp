@@ -17,6 +17,7 @@
 // Every program is started in turn, start by start, so a noisy machine weighs on all alike.
 // Without --program: vxdown and the floor window built beside this benchmark; extra programs
 // (an older vxdown copied beside the new one, say) are named with --program.
+#include "app/workfile/Workfile.h"
 #include "platform/Registry.h"
 
 #include <fcntl.h>
@@ -69,7 +70,10 @@ struct Machine {
     if (withWorkfile) {
       // A desk that has recorded before: its workfile is named in the registry and exists.
       const std::string workfile = root + "/home/loans.txt";
-      std::ofstream(workfile) << "1001 2001\r\n";
+      std::ofstream(workfile) << "1001,2001\r\n";
+      // The program opens only a valid workfile at start; anything else would time a start
+      // without one.
+      if (!vx::workfile::checkFile(workfile).valid) throw std::runtime_error("not a valid workfile: " + workfile);
       setenv("VELLUMDEX_REGISTRY_DIR", (root + "/registry").c_str(), 1);
       if (!vx::reg::writeValue(vx::reg::Hive::CurrentUser, "Software\\Vellumdex\\vxdown\\General",
                                "FileLocation", vx::reg::Value::sz(workfile)))

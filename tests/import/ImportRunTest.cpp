@@ -2,6 +2,7 @@
 // line with its returns, cancelling, and the rule that no record is ever lost.
 #include "import/ImportRun.h"
 #include "import/RunJournal.h"
+#include "tests/support/NeedsPrivilege.h"
 #include "tests/support/CuttableLink.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestLibrary.h"
@@ -234,8 +235,8 @@ void expectNothingLost(const std::vector<std::string>& records, const std::strin
 TEST_F(ImportRunFailures, AFullDiskStopsTheRunAndKeepsTheWorkfile) {
   const std::string small = dir.file("small");
   std::filesystem::create_directories(small);
-  if (::mount("vxfull", small.c_str(), "tmpfs", 0, "size=16k") != 0)
-    GTEST_SKIP() << "cannot mount a file system here (needs root)";
+  VX_NEEDS_PRIVILEGE(::mount("vxfull", small.c_str(), "tmpfs", 0, "size=16k") == 0,
+                     "cannot mount a file system here (needs root)");
   std::vector<std::string> records = {"1001,2001", "1001,2012"};
   std::string bytes = "1001,2001\r\n1001,2012\r\n";
   for (int i = 0; i < 3000; ++i) {
@@ -305,7 +306,8 @@ TEST(ImportRunPostgres, ANetworkCutInTheMiddleOfACallFailsThatLineInTimeAndTheRu
   vxtest::TestLibrary library(Engine::Postgres);
   const vxtest::PgTestServer server = vxtest::pgTestServer();
   vxtest::CuttableLink link(server.socketDir + "/.s.PGSQL." + server.port);
-  if (!link.available()) GTEST_SKIP() << "cannot make a network namespace here (needs root): " << link.whyUnavailable();
+  VX_NEEDS_PRIVILEGE(link.available(),
+                     "cannot make a network namespace here (needs root): " << link.whyUnavailable());
   // The desk reaches the server over TCP, with the keepalive settings an alias can carry made
   // short for the test: a probe after 1 s of silence, two more 1 s apart, 3 s for unanswered data.
   vx::db::Database db(library.session());
@@ -357,8 +359,8 @@ TEST(ImportRunPostgres, ANetworkCutInTheMiddleOfACallFailsThatLineInTimeAndTheRu
 TEST_F(ImportRunFailures, OutputsOnAnotherFileSystemThanTheWorkfile) {
   const std::string other = dir.file("other");
   std::filesystem::create_directories(other);
-  if (::mount("vxother", other.c_str(), "tmpfs", 0, "size=1m") != 0)
-    GTEST_SKIP() << "cannot mount a file system here (needs root)";
+  VX_NEEDS_PRIVILEGE(::mount("vxother", other.c_str(), "tmpfs", 0, "size=1m") == 0,
+                     "cannot mount a file system here (needs root)");
   const std::string path = other + "/w.csv";
   writeAll(path, "1001,2001\r\n1001,2002\r\n");
   ImportOutcome r;
@@ -381,8 +383,8 @@ TEST_F(ImportRunFailures, OutputsOnAnotherFileSystemThanTheWorkfile) {
 TEST_F(ImportRunFailures, ReadOnlyFileSystemsAreReportedAndTheWorkfileKept) {
   const std::string ro = dir.file("ro");
   std::filesystem::create_directories(ro);
-  if (::mount("vxro", ro.c_str(), "tmpfs", 0, "size=1m") != 0)
-    GTEST_SKIP() << "cannot mount a file system here (needs root)";
+  VX_NEEDS_PRIVILEGE(::mount("vxro", ro.c_str(), "tmpfs", 0, "size=1m") == 0,
+                     "cannot mount a file system here (needs root)");
   writeAll(ro + "/w.csv", "1001,2001\r\n1001,2002\r\n");
   ASSERT_EQ(::mount("vxro", ro.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
   Recorder recorder;

@@ -1,6 +1,7 @@
 // The workfile operations and their reading rules, on real files.
 #include "app/workfile/Workfile.h"
 #include "platform/FileSystem.h"
+#include "tests/support/NeedsPrivilege.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -308,8 +309,8 @@ TEST(WorkfileBadInput, AWorkfileOnAReadOnlyFileSystemIsReadButNeverWritten) {
   TempDir dir;
   const std::string mountPoint = dir.file("ro");
   ASSERT_EQ(mkdir(mountPoint.c_str(), 0755), 0);
-  if (mount("vxtest", mountPoint.c_str(), "tmpfs", 0, "size=1m") != 0)
-    GTEST_SKIP() << "cannot mount a file system here (needs root)";
+  VX_NEEDS_PRIVILEGE(mount("vxtest", mountPoint.c_str(), "tmpfs", 0, "size=1m") == 0,
+                     "cannot mount a file system here (needs root)");
   const std::string path = mountPoint + "/w.csv";
   writeAll(path, "1001,2002\r\n");
   ASSERT_EQ(mount("vxtest", mountPoint.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
