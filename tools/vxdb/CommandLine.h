@@ -1,16 +1,15 @@
 #pragma once
 // The command line of vxdb, read into what to do. A plain parser of the arguments: it
 // touches no database.
+#include "tools/common/Arguments.h"
+
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace vx::tools::vxdb {
 
-// A bad command line; an empty message asks for the usage only.
-struct UsageError {
-  std::string message;
-};
+using vx::tools::UsageError;
 
 struct Options {
   std::string command;  // create, seed, drop or list

@@ -308,7 +308,7 @@ int main(int argc, char** argv) {
   try {
     o = parse(args);
   } catch (const UsageError& e) {
-    std::cerr << "vxdb: " << e.message << "\n" << usage();
+    std::cerr << "vxdb: " << e.what() << "\n" << usage();
     return 2;
   }
   if (o.command != "list") {

@@ -7,37 +7,32 @@ namespace vx::tools::vximport {
 Options parse(const std::vector<std::string>& args) {
   Options o;
   bool haveUnit = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
-      return args[++i];
-    };
-    if (a == "--help" || a == "-h") {
+  Arguments a(args);
+  while (a.next()) {
+    if (a.is({"--help", "-h"})) {
       o.help = true;
-    } else if (a == "--version") {
+    } else if (a.is({"--version"})) {
       o.version = true;
-    } else if (a == "--alias") {
-      o.alias = value();
-    } else if (a == "--user") {
-      o.user = value();
-    } else if (a == "--unit") {
-      const std::string& v = value();
-      const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), o.unit);
-      if (ec != std::errc() || end != v.data() + v.size() || o.unit <= 0)
-        throw UsageError("--unit takes the number of a library unit, not \"" + v + "\"");
+    } else if (auto v = a.value("--alias")) {
+      o.alias = *v;
+    } else if (auto v = a.value("--user")) {
+      o.user = *v;
+    } else if (auto v = a.value("--unit")) {
+      const auto [end, ec] = std::from_chars(v->data(), v->data() + v->size(), o.unit);
+      if (ec != std::errc() || end != v->data() + v->size() || o.unit <= 0)
+        throw UsageError("--unit takes the number of a library unit, not \"" + *v + "\"");
       haveUnit = true;
-    } else if (a == "--password-file") {
-      o.passwordFile = value();
-    } else if (a == "--ignore-clock") {
+    } else if (auto v = a.value("--password-file")) {
+      o.passwordFile = *v;
+    } else if (a.is({"--ignore-clock"})) {
       o.ignoreClock = true;
-    } else if (a == "--password" || a.rfind("--password=", 0) == 0) {
+    } else if (a.is({"--password"}) || a.current().rfind("--password=", 0) == 0) {
       throw UsageError("the password is never given on the command line (every user of the machine "
                        "can read it there): use the prompt, VX_PASSWORD or --password-file");
-    } else if (!a.empty() && a[0] == '-') {
-      throw UsageError("unknown option " + a);
+    } else if (a.looksLikeOption()) {
+      a.unknownOption();
     } else if (o.workfile.empty()) {
-      o.workfile = a;
+      o.workfile = a.current();
     } else {
       throw UsageError("only one workfile can be imported at a time");
     }

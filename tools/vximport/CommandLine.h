@@ -5,16 +5,15 @@
 // The password is never taken from the command line (every user of the machine can read it
 // there): it comes from the first line of --password-file, else from a prompt without echo on
 // a terminal, else from VX_PASSWORD (tools/common/PasswordSource.h).
+#include "tools/common/Arguments.h"
+
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace vx::tools::vximport {
 
-struct UsageError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using vx::tools::UsageError;
 
 struct Options {
   bool help = false;

@@ -22,7 +22,7 @@ DataType typeNamed(const std::string& name) {
   if (sameName(name, "integer")) return DataType::Integer;
   if (sameName(name, "string")) return DataType::String;
   if (sameName(name, "datetime")) return DataType::DateTime;
-  throw UsageError{"unknown type \"" + name + "\" (integer, string or datetime)"};
+  throw UsageError("unknown type \"" + name + "\" (integer, string or datetime)");
 }
 
 std::optional<int64_t> parseInteger(std::string_view s) {
@@ -47,10 +47,10 @@ Value valueOf(const ParamArg& p) {
   switch (p.type) {
     case DataType::Integer:
       if (auto v = parseInteger(text)) return Value::integer(*v);
-      throw UsageError{"the value of " + p.name + " is not an integer: \"" + text + "\""};
+      throw UsageError("the value of " + p.name + " is not an integer: \"" + text + "\"");
     case DataType::DateTime:
       if (auto v = DateTime::parse(text)) return Value::dateTime(*v);
-      throw UsageError{"the value of " + p.name + " is not a date-time: \"" + text + "\""};
+      throw UsageError("the value of " + p.name + " is not a date-time: \"" + text + "\"");
     case DataType::String: return Value::text(text);
     default: return isPlainInteger(text) ? Value::integer(*parseInteger(text)) : Value::text(text);
   }
@@ -61,64 +61,61 @@ Options parse(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   std::vector<std::pair<std::string, DataType>> types;
   bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-      positional.push_back(a);
+  Arguments a(args);
+  while (a.next()) {
+    const std::string& arg = a.current();
+    if (optionsEnded || !a.looksLikeOption()) {
+      positional.push_back(arg);
       continue;
     }
-    if (a == "--") {
+    if (a.is({"--"})) {
       optionsEnded = true;
       continue;
     }
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      return args[++i];
-    };
-    if (a == "-U") {
-      o.user = value();
-    } else if (a == "-P") {
-      o.password = value();
-    } else if (a == "--password-file") {
-      o.passwordFile = value();
-    } else if (a == "--proc") {
-      if (o.proc) throw UsageError{"--proc is given twice"};
-      o.proc = value();
-      if (o.proc->empty()) throw UsageError{"--proc needs a procedure name"};
-    } else if (a == "-p" || a == "--inout") {
-      auto [name, v] = splitAssignment(value());
-      if (name.empty()) throw UsageError{a + " needs Name=value"};
-      if (a == "-p" && !v) throw UsageError{"-p " + name + " needs a value: -p " + name + "=value"};
+    if (auto v = a.value("-U")) {
+      o.user = v;
+    } else if (auto v = a.value("-P")) {
+      o.password = v;
+    } else if (auto v = a.value("--password-file")) {
+      o.passwordFile = v;
+    } else if (auto v = a.value("--proc")) {
+      if (o.proc) throw UsageError("--proc is given twice");
+      o.proc = v;
+      if (o.proc->empty()) throw UsageError("--proc needs a procedure name");
+    } else if (a.is({"-p", "--inout"})) {
+      const bool input = a.is({"-p"});
+      const std::string option = arg;
+      auto [name, v] = splitAssignment(*a.value(option));
+      if (name.empty()) throw UsageError(option + " needs Name=value");
+      if (input && !v) throw UsageError("-p " + name + " needs a value: -p " + name + "=value");
       for (const auto& p : o.params)
-        if (sameName(p.name, name)) throw UsageError{"the parameter " + name + " is given twice"};
-      o.params.push_back(
-          {name, v, a == "-p" ? ParamDirection::Input : ParamDirection::InputOutput,
-           DataType::Unknown});
-    } else if (a == "--type") {
-      auto [name, t] = splitAssignment(value());
-      if (name.empty() || !t) throw UsageError{"--type needs Name=integer|string|datetime"};
+        if (sameName(p.name, name)) throw UsageError("the parameter " + name + " is given twice");
+      o.params.push_back({name, v, input ? ParamDirection::Input : ParamDirection::InputOutput, DataType::Unknown});
+    } else if (auto v = a.value("--type")) {
+      auto [name, t] = splitAssignment(*v);
+      if (name.empty() || !t) throw UsageError("--type needs Name=integer|string|datetime");
       types.emplace_back(name, typeNamed(*t));
-    } else if (a == "-h" || a == "--help") {
-      throw UsageError{""};
-    } else if (a == "--version") {
+    } else if (a.is({"-h", "--help"})) {
+      throw UsageError("");
+    } else if (a.is({"--version"})) {
       o.version = true;
     } else {
-      throw UsageError{"unknown option \"" + a + "\""};
+      a.unknownOption();
     }
   }
   if (o.version) return o;
-  if (positional.empty()) throw UsageError{"no ALIAS given"};
+  if (positional.empty()) throw UsageError("no ALIAS given");
   o.alias = positional[0];
   if (positional.size() > 2)
-    throw UsageError{"unexpected argument \"" + positional[2] +
-                     "\" (quote the statement as one argument)"};
+    throw UsageError("unexpected argument \"" + positional[2] +
+                     "\" (quote the statement as one argument)");
   if (positional.size() == 2) o.sql = positional[1];
-  if (o.sql && o.proc) throw UsageError{"give either a statement or --proc, not both"};
-  if (!o.sql && !o.proc) throw UsageError{"no statement given (and no --proc)"};
+  if (o.sql && o.proc) throw UsageError("give either a statement or --proc, not both");
+  if (!o.sql && !o.proc) throw UsageError("no statement given (and no --proc)");
   if (o.sql)
     for (const auto& p : o.params)
       if (p.direction == ParamDirection::InputOutput)
-        throw UsageError{"--inout belongs to --proc; a statement takes -p"};
+        throw UsageError("--inout belongs to --proc; a statement takes -p");
   for (const auto& [name, type] : types) {
     bool found = false;
     for (auto& p : o.params)
@@ -126,7 +123,7 @@ Options parse(const std::vector<std::string>& args) {
         p.type = type;
         found = true;
       }
-    if (!found) throw UsageError{"--type " + name + ": no -p or --inout gives " + name};
+    if (!found) throw UsageError("--type " + name + ": no -p or --inout gives " + name);
   }
   return o;
 }

@@ -3,6 +3,7 @@
 // touches no database.
 #include "db/Query.h"
 #include "db/Value.h"
+#include "tools/common/Arguments.h"
 
 #include <optional>
 #include <string>
@@ -11,9 +12,7 @@
 namespace vx::tools::vxsql {
 
 // A bad command line; an empty message asks for the usage only (--help).
-struct UsageError {
-  std::string message;
-};
+using vx::tools::UsageError;
 
 struct ParamArg {
   std::string name;

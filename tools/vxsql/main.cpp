@@ -150,11 +150,11 @@ int main(int argc, char** argv) {
     for (const auto& p : o.params)
       if (p.value) valueOf(p);
   } catch (const UsageError& e) {
-    if (e.message.empty()) {
+    if (std::string_view(e.what()).empty()) {
       std::cout << usage();
       return 0;
     }
-    std::cerr << "vxsql: " << e.message << "\n" << usage();
+    std::cerr << "vxsql: " << e.what() << "\n" << usage();
     return 2;
   }
   if (o.version) return vx::tools::printProgramVersion("vxsql");

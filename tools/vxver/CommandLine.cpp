@@ -21,30 +21,24 @@ int numberOf(const std::string& option, const std::string& text) {
 
 Options parse(const std::vector<std::string>& args) {
   Options o;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
-      return args[++i];
-    };
-    if (a == "--help" || a == "-h") {
+  Arguments a(args);
+  while (a.next()) {
+    if (a.is({"--help", "-h"})) {
       o.help = true;
-    } else if (a == "--version") {
+    } else if (a.is({"--version"})) {
       o.version = true;
-    } else if (a == "--language") {
-      const std::string& v = value();
-      const auto language = version::languageFromId(numberOf(a, v));
-      if (!language) throw UsageError("--language " + v + " is not a language the reader knows");
+    } else if (auto v = a.value("--language")) {
+      const auto language = version::languageFromId(numberOf("--language", *v));
+      if (!language) throw UsageError("--language " + *v + " is not a language the reader knows");
       o.language = *language;
-    } else if (a == "--codepage") {
-      const std::string& v = value();
-      const auto characterSet = version::characterSetFromCodePage(numberOf(a, v));
-      if (!characterSet) throw UsageError("--codepage " + v + " is not a code page the reader knows");
+    } else if (auto v = a.value("--codepage")) {
+      const auto characterSet = version::characterSetFromCodePage(numberOf("--codepage", *v));
+      if (!characterSet) throw UsageError("--codepage " + *v + " is not a code page the reader knows");
       o.characterSet = *characterSet;
-    } else if (!a.empty() && a[0] == '-') {
-      throw UsageError("unknown option " + a);
+    } else if (a.looksLikeOption()) {
+      a.unknownOption();
     } else if (o.file.empty()) {
-      o.file = a;
+      o.file = a.current();
     } else {
       throw UsageError("only one file at a time");
     }

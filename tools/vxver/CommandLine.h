@@ -4,17 +4,15 @@
 // N is decimal or hexadecimal with 0x: --language 1044 (or 0x414) --codepage 1252 (or 0x4E4).
 // Without them the string table read is US English in code page 1252, as TVersionResource's
 // own defaults.
+#include "tools/common/Arguments.h"
 #include "vxcomp/version/Language.h"
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace vx::tools::vxver {
 
-struct UsageError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using vx::tools::UsageError;
 
 struct Options {
   bool help = false;
