@@ -10,21 +10,21 @@ namespace vx::version {
 
 const std::array<VersionInfoField, 15>& versionInfoFields() {
   static const std::array<VersionInfoField, 15> fields{{
-      {"Comment", &TVersionInfo::Comment},
-      {"CompanyName", &TVersionInfo::CompanyName},
-      {"FileDescription", &TVersionInfo::FileDescription},
-      {"FileVersion", &TVersionInfo::FileVersion},
-      {"InternalName", &TVersionInfo::InternalName},
-      {"LegalCopyright", &TVersionInfo::LegalCopyright},
-      {"LegalTradeMarks", &TVersionInfo::LegalTradeMarks},
-      {"OriginalFileName", &TVersionInfo::OriginalFileName},
-      {"PrivateBuild", &TVersionInfo::PrivateBuild},
-      {"ProductName", &TVersionInfo::ProductName},
-      {"ProductVersion", &TVersionInfo::ProductVersion},
-      {"SpecialBuild", &TVersionInfo::SpecialBuild},
-      {"FileOS", &TVersionInfo::FileOS},
-      {"FileType", &TVersionInfo::FileType},
-      {"FileSubType", &TVersionInfo::FileSubType},
+      {"Comment", "Comments", &TVersionInfo::Comment},
+      {"CompanyName", "CompanyName", &TVersionInfo::CompanyName},
+      {"FileDescription", "FileDescription", &TVersionInfo::FileDescription},
+      {"FileVersion", nullptr, &TVersionInfo::FileVersion},  // never taken from a string table
+      {"InternalName", "InternalName", &TVersionInfo::InternalName},
+      {"LegalCopyright", "LegalCopyright", &TVersionInfo::LegalCopyright},
+      {"LegalTradeMarks", "LegalTradeMarks", &TVersionInfo::LegalTradeMarks},
+      {"OriginalFileName", "OriginalFileName", &TVersionInfo::OriginalFileName},
+      {"PrivateBuild", "PrivateBuild", &TVersionInfo::PrivateBuild},
+      {"ProductName", "ProductName", &TVersionInfo::ProductName},
+      {"ProductVersion", "ProductVersion", &TVersionInfo::ProductVersion},
+      {"SpecialBuild", "SpecialBuild", &TVersionInfo::SpecialBuild},
+      {"FileOS", nullptr, &TVersionInfo::FileOS},
+      {"FileType", nullptr, &TVersionInfo::FileType},
+      {"FileSubType", nullptr, &TVersionInfo::FileSubType},
   }};
   return fields;
 }
@@ -52,23 +52,12 @@ std::string stringTablePath(std::uint16_t language, std::uint16_t codePage) {
 }
 
 void fillFromStringTable(const VersionBlock& root, std::string_view tablePath, TVersionInfo& info) {
-  static const std::pair<const char*, std::string TVersionInfo::*> kKeys[] = {
-      {"Comments", &TVersionInfo::Comment},
-      {"CompanyName", &TVersionInfo::CompanyName},
-      {"FileDescription", &TVersionInfo::FileDescription},
-      {"InternalName", &TVersionInfo::InternalName},
-      {"LegalCopyright", &TVersionInfo::LegalCopyright},
-      {"LegalTradeMarks", &TVersionInfo::LegalTradeMarks},
-      {"OriginalFileName", &TVersionInfo::OriginalFileName},
-      {"PrivateBuild", &TVersionInfo::PrivateBuild},
-      {"ProductName", &TVersionInfo::ProductName},
-      {"ProductVersion", &TVersionInfo::ProductVersion},
-      {"SpecialBuild", &TVersionInfo::SpecialBuild},
-  };
+
   const VersionBlock* table = findBlock(root, tablePath);
   if (!table) return;
-  for (const auto& [key, member] : kKeys)
-    if (const VersionBlock* found = findBlock(*table, key)) info.*member = blockText(*found);
+  for (const VersionInfoField& field : versionInfoFields())
+    if (field.tableKey)
+      if (const VersionBlock* found = findBlock(*table, field.tableKey)) info.*field.member = blockText(*found);
 }
 
 }  // namespace vx::version

@@ -32,9 +32,12 @@ class TVersionInfo {
 
 namespace vx::version {
 
-// The fifteen fields in their order, with their names, for code that lists them all.
+// The fifteen fields in their order, with their names, for code that lists them all: the one
+// table of the version information's names. `tableKey` is the field's key in a string table
+// ("Comments" for Comment), null for the fields that come from the fixed information alone.
 struct VersionInfoField {
   const char* name;
+  const char* tableKey;
   std::string TVersionInfo::*member;
 };
 const std::array<VersionInfoField, 15>& versionInfoFields();
