@@ -3,7 +3,7 @@
 #include "app/AppStrings.h"
 #include "app/VXMemo.h"
 #include "app/barcode_strip/StripResource.h"
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 #include "i18n/Dictionary.h"
 #include "i18n/ToolkitTranslation.h"
 #include "import/ImportStrings.h"

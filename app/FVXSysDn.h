@@ -6,8 +6,8 @@
 //   No workfile     both fields read-only, Done disabled, "No work file assigned"
 //   Borrower entry  eBorrower writable, eItem read-only
 //   Item entry      eBorrower read-only, eItem writable
-// The window keeps no file open between operations (see app/workfile/Workfile.h).
-#include "app/workfile/Workfile.h"
+// The window keeps no file open between operations (see workfile/Workfile.h).
+#include "workfile/Workfile.h"
 #include "vxcomp/except/VXExceptionHandle.h"
 
 #include <QMainWindow>

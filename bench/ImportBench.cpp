@@ -16,7 +16,7 @@
 //   bench_import --memory 1000000        the peak memory of runs over 100,000 and 1,000,000
 //                                        lines, each in a process of its own (PostgreSQL when
 //                                        it names a server, else SQLite)
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 #include "bench/BenchLibrary.h"
 #include "db/Database.h"
 #include "db/Query.h"

@@ -17,7 +17,7 @@
 // Every program is started in turn, start by start, so a noisy machine weighs on all alike.
 // Without --program: vxdown and the floor window built beside this benchmark; extra programs
 // (an older vxdown copied beside the new one, say) are named with --program.
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 #include "platform/Registry.h"
 
 #include <fcntl.h>

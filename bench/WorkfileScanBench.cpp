@@ -2,7 +2,7 @@
 // appended (and synced), the records are recounted and the borrower's items relisted,
 // which is what Enter in the item field does. Beside it, one plain sequential read of the
 // same file, the floor any reader of the whole file stands on.
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,11 +6,11 @@
 #     after every folder has been added.
 #  2. A folder includes headers only from itself and from the folders below it
 #     (vx_check_includes()). The floors, from the bottom up:
-#       0 platform   1 db, i18n   2 vxcomp, app/workfile   3 import   4 app, tools
+#       0 platform   1 db, i18n   2 vxcomp, workfile   3 import   4 app, tools
 #     Two folders on the same floor do not include each other. tests/, bench/ and fuzz/ stand
 #     outside the floors and may include anything.
 
-set(VX_LAYER_UNITS platform db i18n vxcomp app/workfile import app tools)
+set(VX_LAYER_UNITS platform db i18n vxcomp workfile import app tools)
 set(VX_LAYER_FLOORS 0 1 1 2 2 3 4 4)
 
 # Marks `target` as a core target: checked by vx_check_core_targets().
@@ -85,7 +85,7 @@ function(vx_check_core_targets)
   endif()
 endfunction()
 
-# The floor unit of a path relative to the source root ("app/workfile/X.h" -> app/workfile),
+# The floor unit of a path relative to the source root ("workfile/X.h" -> workfile),
 # or "" for paths outside the floors.
 function(_vx_unit_of path out)
   set(best "")

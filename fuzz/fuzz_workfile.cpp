@@ -1,7 +1,7 @@
 // Fuzzes the workfile readers: any bytes as a workfile. Besides the sanitizers' checks, the
 // count, the listing and the import's record reader are compared with a plain model of the
 // reading rules, and the appending test must keep the file readable.
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "import/ImportRun.h"
 
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 #include "db/Value.h"
 #include "i18n/LocaleSettings.h"
 #include "import/FaultPoint.h"

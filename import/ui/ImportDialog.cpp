@@ -1,6 +1,6 @@
 #include "import/ui/ImportDialog.h"
 
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 #include "i18n/translator/TargetProperties.h"
 #include "i18n/translator/Translator.h"
 #include "import/ImportStrings.h"

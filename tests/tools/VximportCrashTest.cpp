@@ -3,7 +3,7 @@
 // together; desks recording into the workfile throughout a run. After every rerun each line of
 // the workfile is lent exactly once (one current loan, no history: a line posted twice would
 // have been returned and lent again) or is still in the workfile, once.
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 #include "import/RunLock.h"
 #include "tests/support/TestLibrary.h"
 

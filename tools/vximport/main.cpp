@@ -3,7 +3,7 @@
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
 #include "db/library/LibraryDatabase.h"
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 #include "import/ImportRun.h"
 #include "import/ImportStrings.h"
 #include "platform/FileSystem.h"

@@ -1,6 +1,6 @@
 // Two processes on one workfile: the sharing rules of the opening modes, and desks that
 // record into the same file at the same time.
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The workfile operations and their reading rules, on real files.
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 #include "platform/FileSystem.h"
 #include "tests/support/NeedsPrivilege.h"
 #include "tests/support/TempDir.h"

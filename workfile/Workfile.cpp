@@ -1,4 +1,4 @@
-#include "app/workfile/Workfile.h"
+#include "workfile/Workfile.h"
 
 #include "platform/FileSystem.h"
 
