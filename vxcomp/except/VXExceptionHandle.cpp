@@ -83,7 +83,7 @@ void TVXExceptionHandle::HandleException(const std::exception& error) {
 }
 
 void TVXExceptionHandle::Record(const std::string& text) {
-  const vx::db::DateTime now = vx::db::DateTime::now();
+  const vx::db::DateTime now = clock_();
   const bool repeated =
       text == lastMessage_ && now.toEpochMilliseconds() - lastTime_.toEpochMilliseconds() < 1000;
   if (!repeated) {

@@ -17,6 +17,7 @@
 #include "db/Value.h"
 
 #include <exception>
+#include <functional>
 #include <string>
 
 class TVXExceptionHandle {
@@ -38,6 +39,11 @@ class TVXExceptionHandle {
 
   const std::string& LogFileName() const { return logFileName_; }
 
+  // The clock that the one-second rule reads: the local date and time unless set (an empty
+  // function sets it back).
+  using Clock = std::function<vx::db::DateTime()>;
+  void SetClock(Clock clock) { clock_ = clock ? std::move(clock) : Clock(&vx::db::DateTime::now); }
+
  private:
   void writeLogLine(const std::string& exeVersion, const std::string& text);
 
@@ -47,6 +53,7 @@ class TVXExceptionHandle {
   std::string sessionName_;
   std::string executable_;
   std::string logFileName_;
+  Clock clock_ = &vx::db::DateTime::now;
   vx::db::DateTime lastTime_{};  // 1899-12-30 00:00: "0" before the first
   std::string lastMessage_;
 };
