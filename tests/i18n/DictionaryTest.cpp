@@ -1,6 +1,8 @@
 // The binary dictionary over a file written for the test: loading the current language,
 // both lookups, the language index and where the file is found.
 #include "i18n/Dictionary.h"
+#include "i18n/EmbeddedDictionary.h"
+#include "i18n/FormData.h"
 #include "i18n/MLDWriter.h"
 #include "platform/IoError.h"
 #include "tests/i18n/MLDTestData.h"
@@ -242,6 +244,74 @@ TEST_F(DictionaryTest, ThePropertiesArePublished) {
   EXPECT_EQ(dict.Storage(), TIvCustomFileDictionary::ivsResource);
   EXPECT_EQ(dict.Language(), 3);
   EXPECT_EQ(TIvBinaryDictionary().Language(), -1);
+}
+
+// A dictionary whose embedded data is the stored form it is given, not a resource of the program.
+class FormDataDictionary : public TIvBinaryDictionary {
+ public:
+  FormDataDictionary(QObject* owner, std::string form) : TIvBinaryDictionary(owner), form_(std::move(form)) {}
+  void ReadLanguagesData(std::string_view) override { TIvBinaryDictionary::ReadLanguagesData(form_); }
+  void ReadTranslationsData(std::string_view) override { TIvBinaryDictionary::ReadTranslationsData(form_); }
+  void ReadLocalesData(std::string_view) override { TIvBinaryDictionary::ReadLocalesData(form_); }
+
+ private:
+  std::string form_;
+};
+
+class DictionaryFallback : public ::testing::TestWithParam<TIvCustomFileDictionary::TIvStorage> {};
+
+INSTANTIATE_TEST_SUITE_P(Storages, DictionaryFallback,
+                         ::testing::Values(TIvCustomFileDictionary::ivsFile, TIvCustomFileDictionary::ivsEmbedded),
+                         [](const auto& p) { return p.param == TIvCustomFileDictionary::ivsFile ? "File" : "Embedded"; });
+
+// A text the chosen language lacks is taken from the dictionary's record for the whole of its
+// primary language, when the chosen record is one for some of its sublanguages; from no other.
+TEST_P(DictionaryFallback, ATextMissingInASublanguageComesFromItsWholeLanguage) {
+  MLDDocument doc = vxtest::makeDocument();
+  doc.Languages.resize(1);
+  doc.Languages.push_back(vxtest::makeLanguage(9, 1, "en", "US", 1252, "English (US)", "English (US)"));
+  doc.Languages.push_back(vxtest::makeLanguage(9, 0, "en", "", 1252, "English", "English"));
+  doc.Languages.back().SubIds.clear();  // the whole language
+  doc.Languages.push_back(vxtest::makeLanguage(9, 2, "en", "GB", 1252, "English (UK)", "English (UK)"));
+  doc.Languages.push_back(vxtest::makeLanguage(29, 1, "sv", "SE", 1252, "Swedish", "Svenska"));  // no whole Swedish
+  //                          US             English     UK             Swedish
+  doc.Translations = {{"Lift", "", "", {"us:Elevator", "en:Lift", "", "sv:Hiss"}},
+                      {"Truck", "", "", {"", "en:Lorry", "uk:Lorry", ""}},
+                      {"Biscuit", "", "", {"us:Cookie", "", "", ""}}};
+  doc.Locales.clear();
+  vxtest::TempDir dir;
+  vxtest::writeAll(dir.file("fallback.mld"), writeMLD(doc, MLDWriteOptions()));
+  QObject form;
+  form.setProperty("VXClassName", "TFVXSysDn");
+  StoredForm stored{"TFVXSysDn", "FVXSysDn", {}};
+  stored.components.push_back(embeddedDictionaryComponent("TIvBinaryDictionary", "Dictionary1",
+                                                          storeEmbeddedDictionary(dir.file("fallback.mld"))));
+  FormDataDictionary dict(&form, writeStoredForm(stored));
+  dict.setObjectName("Dictionary1");
+  dict.SetStorage(GetParam());
+  dict.SetFileName(q(dir.file("fallback.mld")));
+  dict.SetCheckLevel(TIvDictionary::ivclNone);
+
+  const struct {
+    int language;
+    const char* text;
+    const char* expected;  // nullptr: no translation
+  } cases[] = {
+      {1, "Lift", "us:Elevator"}, {1, "Truck", "en:Lorry"},  {1, "Biscuit", "us:Cookie"},
+      {3, "Lift", "en:Lift"},     {3, "Truck", "uk:Lorry"},  {3, "Biscuit", nullptr},  // not from US
+      {2, "Lift", "en:Lift"},     {2, "Biscuit", nullptr},  // the whole language has no fallback
+      {4, "Lift", "sv:Hiss"},     {4, "Truck", nullptr},    // nor a language without its whole record
+  };
+  for (const auto& c : cases) {
+    dict.SetLanguage(c.language);
+    if (!dict.Opened()) dict.Open();
+    ASSERT_TRUE(dict.Opened());
+    QString out = QStringLiteral("(unchanged)");
+    const bool found = dict.Translate(QString::fromUtf8(c.text), out);
+    EXPECT_EQ(found, c.expected != nullptr) << c.language << " " << c.text;
+    EXPECT_EQ(out, c.expected ? QString::fromUtf8(c.expected) : QStringLiteral("(unchanged)"))
+        << c.language << " " << c.text;
+  }
 }
 
 }  // namespace
