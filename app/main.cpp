@@ -4,7 +4,7 @@
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
 #include "i18n/Dictionary.h"
-#include "platform/VXApplication.h"
+#include "platform/ui/VXApplication.h"
 #include "vxcomp/login/LoginUi.h"
 #include "vxcomp/login/ui/QtLoginUi.h"
 #include "platform/FirstPaintProbe.h"

@@ -60,7 +60,7 @@ class UserInterface {
 
 // The process-wide interface. The caller of setUserInterface keeps ownership and must reset
 // it (nullptr) before the object dies. The program's application object installs the real
-// windows (VXApplication.h). Until something is installed, a headless interface answers:
+// windows (ui/VXApplication.h). Until something is installed, a headless interface answers:
 // it writes each box's text to standard error and takes the answer that changes nothing
 // (OK for a notice; No or Cancel for a question; a cancelled file dialog).
 UserInterface& userInterface();

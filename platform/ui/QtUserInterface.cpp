@@ -1,4 +1,4 @@
-#include "platform/QtUserInterface.h"
+#include "platform/ui/QtUserInterface.h"
 
 #include "platform/FileSystem.h"
 #include "platform/HelpFiles.h"

@@ -1,8 +1,8 @@
-#include "platform/VXApplication.h"
+#include "platform/ui/VXApplication.h"
 
 #include "platform/ExceptionHandler.h"
 #include "platform/ProcessorFault.h"
-#include "platform/QtUserInterface.h"
+#include "platform/ui/QtUserInterface.h"
 
 #include <stdexcept>
 

@@ -4,7 +4,7 @@
 #include "app/VXMemo.h"
 #include "platform/FileSystem.h"
 #include "platform/HelpFiles.h"
-#include "platform/QtUserInterface.h"
+#include "platform/ui/QtUserInterface.h"
 #include "platform/Registry.h"
 #include "platform/ScriptedUserInterface.h"
 #include "tests/support/QtPrinters.h"

@@ -92,8 +92,13 @@ TEST(RegistryStore, EveryValueTypeRoundTripsThroughTheFile) {
   }
   const std::string file = vxtest::readAll(reg::hiveFilePath(Hive::CurrentUser));
   EXPECT_EQ(file.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
-  EXPECT_NE(file.find("[HKEY_CURRENT_USER\\Software\\Vellumdex\\vxtest\\General]"), std::string::npos);
-  EXPECT_NE(file.find("\"Count\"=dword:8000002a"), std::string::npos);
+  for (const char* line : {"\r\n[HKEY_CURRENT_USER\\Software\\Vellumdex\\vxtest\\General]\r\n",
+                           "\r\n\"Text\"=\"C:\\\\loans\\\\\\\"day\\\".txt\"\r\n",
+                           "\r\n@=\"the default\"\r\n",
+                           "\r\n\"Expand\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,5c,00,76,00,78,00,00,00\r\n",
+                           "\r\n\"Count\"=dword:8000002a\r\n",
+                           "\r\n\"Blob\"=hex:00,01,02,fe,ff,00,00,00\r\n"})
+    EXPECT_NE(file.find(line), std::string::npos) << line << "\n" << file;
   // The other hives are separate files.
   EXPECT_FALSE(reg::readValue(Hive::LocalMachine, kKey, "Text"));
   ASSERT_TRUE(reg::writeValue(Hive::LocalMachine, kKey, "Text", Value::sz("machine")));

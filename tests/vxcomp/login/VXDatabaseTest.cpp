@@ -23,6 +23,9 @@ using vxtest::TempDir;
 
 namespace {
 
+// Where the engine parameters of the alias "lib" live.
+const std::string kParamsKey = "Software\\Vellumdex\\Login\\lib\\Params";
+
 enum class Engine { Sqlite, Postgres };
 
 class VXDatabaseSync : public ::testing::TestWithParam<Engine> {
@@ -79,7 +82,7 @@ class VXDatabaseSync : public ::testing::TestWithParam<Engine> {
     q.execSql();
   }
   std::optional<std::string> stored(const std::string& name) {
-    auto v = reg::readValue(reg::Hive::CurrentUser, TVXDatabase::paramsKey("lib"), name);
+    auto v = reg::readValue(reg::Hive::CurrentUser, kParamsKey, name);
     if (!v) return std::nullopt;
     return v->text;
   }
@@ -108,7 +111,7 @@ TEST_P(VXDatabaseSync, ADifferingRowRewritesTheRegistryAndAgreesAfterReconnectin
   EXPECT_EQ(paramValue(db_->params, "LANGDRIVER"), "ascii");  // Params itself unchanged
 
   // A value the registry held before, but the table does not prescribe, goes.
-  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, TVXDatabase::paramsKey("lib"), "STALE",
+  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, kParamsKey, "STALE",
                               reg::Value::sz("x")));
   db_->close();  // compares again, and rewrites
   EXPECT_EQ(stored("STALE"), std::nullopt);
@@ -137,7 +140,7 @@ TEST_P(VXDatabaseSync, BeforeVersion2_0015NothingIsCompared) {
 }
 
 TEST_P(VXDatabaseSync, SkipRegistryLeavesTheRegistryAlone) {
-  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, TVXDatabase::paramsKey("lib"), "LANGDRIVER",
+  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, kParamsKey, "LANGDRIVER",
                               reg::Value::sz("fromregistry")));
   db_->open();
   EXPECT_EQ(paramValue(db_->params, "LANGDRIVER"), "ascii");
@@ -160,7 +163,7 @@ TEST_P(VXDatabaseSync, VersionReaders) {
 
 TEST(VXDatabase, RegistryValuesMergeIntoParamsAndEmptyOnesRemoveLines) {
   TempDir dir;
-  const std::string key = TVXDatabase::paramsKey("lib");
+  const std::string& key = kParamsKey;
   ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, key, "SERVER NAME", reg::Value::sz("central")));
   ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, key, "langdriver", reg::Value::sz("")));
   ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, key, "NEW", reg::Value::sz("1")));
