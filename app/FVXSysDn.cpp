@@ -21,8 +21,8 @@
 #include "platform/UserInterface.h"
 #include "ui_FVXSysDn.h"
 #include "vxcomp/about/ui/VXAboutBox.h"
-#include "vxcomp/animated/VXAnimate.h"
-#include "vxcomp/settings/FormProp.h"
+#include "vxcomp/animated/ui/VXAnimate.h"
+#include "vxcomp/settings/ui/FormProp.h"
 
 #include <QApplication>
 #include <QCloseEvent>

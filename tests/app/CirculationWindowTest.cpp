@@ -11,7 +11,7 @@
 #include "tests/support/TempDir.h"
 #include "vxcomp/about/ui/VXAboutBox.h"
 #include "vxcomp/about/ui/VXAboutBoxDlg.h"
-#include "vxcomp/animated/VXAnimate.h"
+#include "vxcomp/animated/ui/VXAnimate.h"
 
 #include <QAction>
 #include <QApplication>

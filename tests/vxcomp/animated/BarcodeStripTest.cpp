@@ -1,6 +1,6 @@
 // The barcode strip that the build draws and embeds, and how the picture control shows it.
 #include "app/barcode_strip/StripResource.h"
-#include "vxcomp/animated/VXAnimate.h"
+#include "vxcomp/animated/ui/VXAnimate.h"
 
 #include <QFile>
 #include <QImage>

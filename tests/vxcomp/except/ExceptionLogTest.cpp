@@ -5,7 +5,7 @@
 
 #include "platform/ScriptedUserInterface.h"
 #include "platform/SilentAbort.h"
-#include "platform/VXApplication.h"
+#include "platform/ui/VXApplication.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestLibrary.h"
 

@@ -1,7 +1,7 @@
 // TVXRegFormProperties on real windows: restoring at load, saving at destruction.
 #include "platform/Registry.h"
 #include "tests/support/TempDir.h"
-#include "vxcomp/settings/FormProp.h"
+#include "vxcomp/settings/ui/FormProp.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -3,7 +3,7 @@
 // and the status bar at its bottom, ends on the screen after any stored position.
 #include "platform/Registry.h"
 #include "tests/support/TempDir.h"
-#include "vxcomp/settings/FormProp.h"
+#include "vxcomp/settings/ui/FormProp.h"
 
 #include <QGuiApplication>
 #include <QLabel>

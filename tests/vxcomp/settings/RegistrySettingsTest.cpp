@@ -1,7 +1,7 @@
 // TVXRegistry: where its values live and how each variant type is stored and read back.
 #include "platform/Registry.h"
 #include "tests/support/TempDir.h"
-#include "vxcomp/settings/FormProp.h"
+#include "vxcomp/settings/ui/FormProp.h"
 
 #include <QWidget>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "vxcomp/login/ui/QtLoginUi.h"
 
-#include "vxcomp/animated/VXAnimate.h"
+#include "vxcomp/animated/ui/VXAnimate.h"
 #include "vxcomp/login/VXLogin.h"
 #include "vxcomp/login/ui/LoginForm.h"
 #include "vxcomp/login/ui/WaitDlg.h"

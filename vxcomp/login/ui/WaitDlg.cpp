@@ -3,7 +3,7 @@
 #include "i18n/translator/TargetProperties.h"
 #include "i18n/translator/Translator.h"
 #include "ui_WaitDlg.h"
-#include "vxcomp/animated/VXAnimate.h"
+#include "vxcomp/animated/ui/VXAnimate.h"
 #include "vxcomp/login/artwork/LoginArtwork.h"
 
 #include <QApplication>

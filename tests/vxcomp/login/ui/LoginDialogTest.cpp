@@ -9,7 +9,7 @@
 #include "platform/ScriptedUserInterface.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestLibrary.h"
-#include "vxcomp/animated/VXAnimate.h"
+#include "vxcomp/animated/ui/VXAnimate.h"
 #include "vxcomp/login/LoginStrings.h"
 #include "vxcomp/login/VXLogin.h"
 #include "vxcomp/login/ui/LoginForm.h"

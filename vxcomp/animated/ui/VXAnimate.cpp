@@ -1,4 +1,4 @@
-#include "vxcomp/animated/VXAnimate.h"
+#include "vxcomp/animated/ui/VXAnimate.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -17,6 +17,7 @@
 //
 // Every key is opened for one read or write and let go of right after; nothing is held open.
 // Reads never create keys and never need write access. The components never throw.
+#include "vxcomp/settings/ValueCodec.h"
 #include "vxcomp/settings/Variant.h"
 
 #include <QObject>
@@ -36,13 +37,9 @@ class TVXReg : public QObject {
   enum TVXRegistryKeyHive { rhCurrentUser = 0, rhAllUsers = 1, rhMachine = 2 };
   Q_ENUM(TVXRegistryKeyHive)
 
-  // The kinds a single value is read or written as, with their registry storage:
-  //   Integer  REG_DWORD            String   REG_SZ (REG_EXPAND_SZ also read)
-  //   Boolean  REG_DWORD 0 or 1     Currency REG_BINARY, 8 bytes: int64 amount*10000
-  //   Date, DateTime, Time, Float   REG_BINARY, 8 bytes: the double (days since 1899-12-30
-  //                                 for the date kinds)
-  // All binary values are little-endian.
-  enum class ValueKind { Integer = 0, String, Boolean, Currency, Date, DateTime, Time, Float };
+  // The kinds a single value is read or written as, and their registry storage
+  // (vxcomp/settings/ValueCodec.h).
+  using ValueKind = vx::settings::ValueKind;
 
   // Active, RootKey rhCurrentUser. The owning window is the first QWidget window found by
   // walking up the QObject parents from `owner`.
