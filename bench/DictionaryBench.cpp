@@ -8,9 +8,9 @@
 // Target: both together under 20 ms.
 #include "app/FVXSysDn.h"
 #include "i18n/Dictionary.h"
-#include "i18n/translator/DictionarySource.h"
-#include "i18n/translator/TargetProperties.h"
-#include "i18n/translator/Translator.h"
+#include "i18n/ui/DictionarySource.h"
+#include "i18n/ui/TargetProperties.h"
+#include "i18n/ui/Translator.h"
 #include "platform/ScriptedUserInterface.h"
 
 #include <QApplication>

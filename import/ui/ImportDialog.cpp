@@ -1,8 +1,8 @@
 #include "import/ui/ImportDialog.h"
 
 #include "workfile/Workfile.h"
-#include "i18n/translator/TargetProperties.h"
-#include "i18n/translator/Translator.h"
+#include "i18n/ui/TargetProperties.h"
+#include "i18n/ui/Translator.h"
 #include "import/ImportStrings.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/ProcessorFault.h"

@@ -5,7 +5,7 @@
 #include "app/AppStrings.h"
 #include "app/FVXSysDn.h"
 #include "i18n/Dictionary.h"
-#include "i18n/translator/Translator.h"
+#include "i18n/ui/Translator.h"
 #include "import/ImportStrings.h"
 #include "import/ui/ImportDialog.h"
 #include "platform/HelpFiles.h"

@@ -4,7 +4,7 @@
 #include "db/SqliteDriver.h"
 #include "db/library/SqliteProcedures.h"
 #include "i18n/Dictionary.h"
-#include "i18n/translator/DictionarySource.h"
+#include "i18n/ui/DictionarySource.h"
 #include "import/ui/ImportDialog.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/ProcessorFault.h"

@@ -5,7 +5,7 @@
 #include "db/DbError.h"
 #include "db/Query.h"
 #include "i18n/Dictionary.h"
-#include "i18n/translator/DictionarySource.h"
+#include "i18n/ui/DictionarySource.h"
 #include "platform/HelpFiles.h"
 #include "platform/ScriptedUserInterface.h"
 #include "tests/support/TestLibrary.h"

@@ -1,7 +1,7 @@
 #include "vxcomp/about/ui/VXAboutBoxDlg.h"
 
-#include "i18n/translator/TargetProperties.h"
-#include "i18n/translator/Translator.h"
+#include "i18n/ui/TargetProperties.h"
+#include "i18n/ui/Translator.h"
 #include "platform/HelpFiles.h"
 #include "platform/UserInterface.h"
 #include "ui_VXAboutBoxDlg.h"

@@ -1,8 +1,8 @@
 #include "vxcomp/login/ui/LoginForm.h"
 
 #include "i18n/Dictionary.h"
-#include "i18n/translator/TargetProperties.h"
-#include "i18n/translator/Translator.h"
+#include "i18n/ui/TargetProperties.h"
+#include "i18n/ui/Translator.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/HelpFiles.h"
 #include "platform/Registry.h"

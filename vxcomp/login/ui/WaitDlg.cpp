@@ -1,7 +1,7 @@
 #include "vxcomp/login/ui/WaitDlg.h"
 
-#include "i18n/translator/TargetProperties.h"
-#include "i18n/translator/Translator.h"
+#include "i18n/ui/TargetProperties.h"
+#include "i18n/ui/Translator.h"
 #include "ui_WaitDlg.h"
 #include "vxcomp/animated/ui/VXAnimate.h"
 #include "vxcomp/login/artwork/LoginArtwork.h"

@@ -2,7 +2,7 @@
 // clicks on the demo library, and the whole login through the real dialogs. With
 // VX_SCREENSHOT_DIR set, the dialogs are saved as pictures in Norwegian and English.
 #include "i18n/Dictionary.h"
-#include "i18n/translator/DictionarySource.h"
+#include "i18n/ui/DictionarySource.h"
 #include "platform/Assertion.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/Registry.h"

@@ -3,9 +3,9 @@
 // dictionary, a maximised MDI child laid out anew, and the dictionary's exception display.
 #include "i18n/Dictionary.h"
 #include "i18n/MLDWriter.h"
-#include "i18n/translator/DictionarySource.h"
-#include "i18n/translator/TargetProperties.h"
-#include "i18n/translator/Translator.h"
+#include "i18n/ui/DictionarySource.h"
+#include "i18n/ui/TargetProperties.h"
+#include "i18n/ui/Translator.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/ScriptedUserInterface.h"
 #include "tests/i18n/MLDTestData.h"

@@ -1,6 +1,6 @@
-#include "i18n/translator/TranslationSource.h"
+#include "i18n/ui/TranslationSource.h"
 
-#include "i18n/translator/Translator.h"
+#include "i18n/ui/Translator.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // Puts a dictionary in front of the translators: the translators of every form find it by
 // its DictionaryName and are told when its language changes.
 #include "i18n/Dictionary.h"
-#include "i18n/translator/TranslationSource.h"
+#include "i18n/ui/TranslationSource.h"
 
 #include <QObject>
 

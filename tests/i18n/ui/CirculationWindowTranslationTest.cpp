@@ -3,10 +3,10 @@
 // shows at run time (the status bar, the item list) is not disturbed.
 #include "app/FVXSysDn.h"
 #include "app/VXMemo.h"
-#include "i18n/translator/Translator.h"
+#include "i18n/ui/Translator.h"
 #include "platform/HelpFiles.h"
 #include "platform/ScriptedUserInterface.h"
-#include "tests/i18n/translator/FakeSource.h"
+#include "tests/i18n/ui/FakeSource.h"
 #include "tests/support/TempDir.h"
 
 #include <QAction>

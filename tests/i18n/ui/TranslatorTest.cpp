@@ -1,8 +1,8 @@
 // The translator on a real form (offscreen): a window with a menu, a group box, a label, a
 // line edit, a combo box, a list, a memo and a status bar, translated through a dictionary
 // with two languages and back.
-#include "i18n/translator/Translator.h"
-#include "tests/i18n/translator/FakeSource.h"
+#include "i18n/ui/Translator.h"
+#include "tests/i18n/ui/FakeSource.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,6 +1,6 @@
-#include "i18n/translator/TargetProperties.h"
+#include "i18n/ui/TargetProperties.h"
 
-#include "i18n/translator/TranslationSource.h"
+#include "i18n/ui/TranslationSource.h"
 
 namespace vx::i18n {
 

@@ -1,4 +1,4 @@
-#include "i18n/translator/Translator.h"
+#include "i18n/ui/Translator.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>

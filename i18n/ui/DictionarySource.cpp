@@ -1,6 +1,6 @@
-#include "i18n/translator/DictionarySource.h"
+#include "i18n/ui/DictionarySource.h"
 
-#include "i18n/translator/Translator.h"
+#include "i18n/ui/Translator.h"
 
 #include <QApplication>
 #include <QMainWindow>

@@ -16,8 +16,8 @@
 //
 // The class name of the form (context 1 of a lookup) is its "VXClassName" dynamic property
 // when it has one, else its Qt class name; context 2 is the component's objectName.
-#include "i18n/translator/TargetProperties.h"
-#include "i18n/translator/TranslationSource.h"
+#include "i18n/ui/TargetProperties.h"
+#include "i18n/ui/TranslationSource.h"
 
 #include <QFont>
 #include <QObject>

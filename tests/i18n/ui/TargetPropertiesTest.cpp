@@ -1,6 +1,6 @@
 // Which (class, property) pairs a translator translates, and the stored form of the list.
-#include "i18n/translator/TargetProperties.h"
-#include "i18n/translator/TranslationSource.h"
+#include "i18n/ui/TargetProperties.h"
+#include "i18n/ui/TranslationSource.h"
 
 #include <gtest/gtest.h>
 

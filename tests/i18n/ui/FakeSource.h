@@ -1,6 +1,6 @@
 #pragma once
 // A dictionary for the translator's tests: languages held in maps, switched by index.
-#include "i18n/translator/TranslationSource.h"
+#include "i18n/ui/TranslationSource.h"
 
 #include <QHash>
 #include <QMap>
