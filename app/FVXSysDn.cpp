@@ -2,7 +2,7 @@
 
 #include "app/AppStrings.h"
 #include "app/VXMemo.h"
-#include "app/barcode_strip/StripResource.h"
+#include "artwork/barcode_strip/StripResource.h"
 #include "workfile/Workfile.h"
 #include "i18n/Dictionary.h"
 #include "i18n/ToolkitTranslation.h"

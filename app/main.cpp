@@ -1,6 +1,6 @@
 // vxdown: the circulation desk's recorder for the time the library database is down.
 #include "app/FVXSysDn.h"
-#include "data/desktop/artwork/DesktopIcons.h"
+#include "artwork/desktop_icons/DesktopIcons.h"
 #include "db/Session.h"
 #include "db/library/DemoAlias.h"
 #include "i18n/Dictionary.h"

@@ -1,6 +1,6 @@
-// The windows' icon (data/desktop/artwork/DesktopIcons.h): every size drawn is embedded, and
+// The windows' icon (artwork/desktop_icons/DesktopIcons.h): every size drawn is embedded, and
 // the icon hands out each size as it was drawn, not scaled from another.
-#include "data/desktop/artwork/DesktopIcons.h"
+#include "artwork/desktop_icons/DesktopIcons.h"
 
 #include <QImage>
 #include <QPixmap>

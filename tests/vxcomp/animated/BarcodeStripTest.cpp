@@ -1,5 +1,5 @@
 // The barcode strip that the build draws and embeds, and how the picture control shows it.
-#include "app/barcode_strip/StripResource.h"
+#include "artwork/barcode_strip/StripResource.h"
 #include "vxcomp/animated/ui/VXAnimate.h"
 
 #include <QFile>

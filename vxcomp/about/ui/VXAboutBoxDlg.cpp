@@ -6,7 +6,7 @@
 #include "platform/UserInterface.h"
 #include "ui_VXAboutBoxDlg.h"
 #include "vxcomp/about/DatabaseVersion.h"
-#include "vxcomp/about/artwork/AboutArtwork.h"
+#include "artwork/about/AboutArtwork.h"
 
 #include <QAction>
 #include <QMouseEvent>

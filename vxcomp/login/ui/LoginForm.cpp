@@ -10,7 +10,7 @@
 #include "platform/UserInterface.h"
 #include "ui_LoginForm.h"
 #include "vxcomp/login/LoginStrings.h"
-#include "vxcomp/login/artwork/LoginArtwork.h"
+#include "artwork/login/LoginArtwork.h"
 #include "vxcomp/login/ui/UnitTreeView.h"
 
 #include <QAction>

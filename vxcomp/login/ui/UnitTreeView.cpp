@@ -2,7 +2,7 @@
 
 #include "platform/ResourceStrings.h"
 #include "vxcomp/login/LoginStrings.h"
-#include "vxcomp/login/artwork/LoginArtwork.h"
+#include "artwork/login/LoginArtwork.h"
 
 #include <QPixmap>
 

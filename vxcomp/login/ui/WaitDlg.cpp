@@ -4,7 +4,7 @@
 #include "i18n/ui/Translator.h"
 #include "ui_WaitDlg.h"
 #include "vxcomp/animated/ui/VXAnimate.h"
-#include "vxcomp/login/artwork/LoginArtwork.h"
+#include "artwork/login/LoginArtwork.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,4 +1,4 @@
-#include "app/barcode_strip/StripResource.h"
+#include "artwork/barcode_strip/StripResource.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "data/desktop/artwork/DesktopIcons.h"
+#include "artwork/desktop_icons/DesktopIcons.h"
 
 #include <QSize>
 #include <QString>

@@ -7,7 +7,7 @@
 // QPainter's smoothing.
 //
 // Usage: vxloginart <output folder>
-#include "vxcomp/login/artwork/LoginArtwork.h"
+#include "artwork/login/LoginArtwork.h"
 
 #include <QColor>
 #include <QDir>

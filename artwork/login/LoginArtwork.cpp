@@ -1,4 +1,4 @@
-#include "vxcomp/login/artwork/LoginArtwork.h"
+#include "artwork/login/LoginArtwork.h"
 
 #include <QtGlobal>
 

@@ -1,7 +1,7 @@
 // vxdesktopart: draws the program's icon for the desktop's hicolor theme and writes it as
 // <folder>/hicolor/<N>x<N>/apps/<name>.png for every size N of DesktopIcons.h.
 //
-// The icon is the about box's book (vxcomp/about/artwork/main.cpp) without the name: an open
+// The icon is the about box's book (artwork/about/main.cpp) without the name: an open
 // book on a deep blue cover, its left page lined like text, its right page carrying a barcode
 // (what the circulation desk scans). Each size is drawn for itself instead of scaled down:
 //
@@ -13,8 +13,8 @@
 //                    pixels), and the barcode's digits from 64 pixels up.
 //
 // Usage: vxdesktopart <output folder> <icon name>
-#include "data/desktop/artwork/DesktopIcons.h"
-#include "vxcomp/about/artwork/BookShape.h"
+#include "artwork/desktop_icons/DesktopIcons.h"
+#include "artwork/BookShape.h"
 
 #include <QColor>
 #include <QDir>

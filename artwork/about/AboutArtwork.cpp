@@ -1,4 +1,4 @@
-#include "vxcomp/about/artwork/AboutArtwork.h"
+#include "artwork/about/AboutArtwork.h"
 
 #include <QtGlobal>
 

@@ -7,8 +7,8 @@
 // machine has, scaled to fill its room, so the picture keeps its proportions with any face.
 //
 // Usage: vxaboutart <output folder>
-#include "vxcomp/about/artwork/AboutArtwork.h"
-#include "vxcomp/about/artwork/BookShape.h"
+#include "artwork/about/AboutArtwork.h"
+#include "artwork/BookShape.h"
 
 #include <QColor>
 #include <QDir>
