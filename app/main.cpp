@@ -9,7 +9,7 @@
 #include "vxcomp/login/ui/QtLoginUi.h"
 #include "platform/FirstPaintProbe.h"
 #include "platform/HelpFiles.h"
-#include "vxcomp/version/RunningProgram.h"
+#include "vxcomp/version/VersionResource.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -4,14 +4,27 @@
 #  1. A core target never links Qt Widgets, however indirectly; a core target marked NO_QT
 #     links no Qt at all. Mark targets with vx_core_target() and call vx_check_core_targets()
 #     after every folder has been added.
-#  2. A folder includes headers only from itself and from the folders below it
-#     (vx_check_includes()). The floors, from the bottom up:
-#       0 platform   1 db, i18n   2 vxcomp, workfile   3 import   4 app, tools
-#     Two folders on the same floor do not include each other. tests/, bench/ and fuzz/ stand
-#     outside the floors and may include anything.
+#  2. A target links Qt Widgets exactly when it lives in a folder named ui/ or in app/
+#     (vx_check_widget_folders(), after every folder has been added).
+#  3. Every C++ file outside tests/, bench/, fuzz/ and artwork/ lies in a floor's folder (a
+#     unit), and a unit includes headers only from itself and from the units on the floors
+#     below it (vx_check_includes()). The units, from the bottom up:
+#       0 platform
+#       1 db, i18n
+#       2 vxcomp/settings, vxcomp/animated, vxcomp/version, vxcomp/access, workfile
+#       3 vxcomp/except, vxcomp/login, vxcomp/about
+#       4 import
+#       5 app, tools
+#     Two units on the same floor do not include each other. tests/, bench/ and fuzz/ stand
+#     outside the floors and may include anything; artwork/ (the pictures drawn at build
+#     time) uses nothing of the program.
+#  4. No include cycle: no header reaches itself again through the headers it includes
+#     (vx_check_includes()).
 
-set(VX_LAYER_UNITS platform db i18n vxcomp workfile import app tools)
-set(VX_LAYER_FLOORS 0 1 1 2 2 3 4 4)
+set(VX_LAYER_UNITS platform db i18n vxcomp/settings vxcomp/animated vxcomp/version vxcomp/access
+    workfile vxcomp/except vxcomp/login vxcomp/about import app tools)
+set(VX_LAYER_FLOORS 0 1 1 2 2 2 2 2 3 3 3 4 5 5)
+set(VX_OUTSIDE_FLOORS tests bench fuzz artwork)
 
 # Marks `target` as a core target: checked by vx_check_core_targets().
 function(vx_core_target target)
@@ -106,24 +119,55 @@ function(_vx_floor_of unit out)
   set(${out} ${floor} PARENT_SCOPE)
 endfunction()
 
-# Checks every #include "..." of the sources under `root`; a violation stops the configuration.
+# Every C++ file of the tree under `root` that the floors govern: the folders at the top that
+# are neither outside the floors, hidden, nor a build folder (one holding CMakeCache.txt).
+function(_vx_governed_sources root out)
+  file(GLOB tops LIST_DIRECTORIES true RELATIVE ${root} ${root}/*)
+  set(sources "")
+  foreach(top IN LISTS tops)
+    if(NOT IS_DIRECTORY ${root}/${top} OR top IN_LIST VX_OUTSIDE_FLOORS OR top MATCHES "^\\."
+       OR EXISTS ${root}/${top}/CMakeCache.txt)
+      continue()
+    endif()
+    file(GLOB_RECURSE found RELATIVE ${root} ${root}/${top}/*.h ${root}/${top}/*.cpp)
+    list(APPEND sources ${found})
+  endforeach()
+  list(SORT sources)
+  set(${out} ${sources} PARENT_SCOPE)
+endfunction()
+
+# Checks every #include "..." of the sources under `root`: each file in a unit, no upward or
+# sideways include, no include cycle. A violation stops the configuration.
 function(vx_check_includes root)
   set(errors "")
-  set(patterns "")
-  foreach(unit IN LISTS VX_LAYER_UNITS)
-    list(APPEND patterns ${root}/${unit}/*.h ${root}/${unit}/*.cpp)
-  endforeach()
-  file(GLOB_RECURSE sources RELATIVE ${root} ${patterns})
-  list(REMOVE_DUPLICATES sources)
-  list(SORT sources)
+  _vx_governed_sources(${root} sources)
+  set(nodes "")
   foreach(source IN LISTS sources)
     _vx_unit_of(${source} unit)
+    if(unit STREQUAL "")
+      list(APPEND errors "${source} lies in no floor's folder (cmake/VxLayers.cmake: VX_LAYER_UNITS)")
+      continue()
+    endif()
     _vx_floor_of(${unit} floor)
+    # The cycle check follows headers: a source file is never included, so a cycle runs
+    # through headers alone.
+    set(node "")
+    if(source MATCHES "\\.h$")
+      set(node ${source})
+      list(APPEND nodes ${node})
+      string(MAKE_C_IDENTIFIER "${node}" id)
+    endif()
     file(STRINGS ${root}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]+\"")
     foreach(line IN LISTS includes)
       string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*$" "\\1" header "${line}")
       _vx_unit_of(${header} target)
-      if(target STREQUAL "" OR target STREQUAL unit)
+      if(target STREQUAL "")
+        continue()
+      endif()
+      if(node AND NOT header STREQUAL node)
+        list(APPEND out_${id} ${header})
+      endif()
+      if(target STREQUAL unit)
         continue()
       endif()
       _vx_floor_of(${target} targetFloor)
@@ -132,8 +176,95 @@ function(vx_check_includes root)
       endif()
     endforeach()
   endforeach()
+
+  # Cycles: take away, again and again, every file that includes nothing left or that nothing
+  # left includes; what stays lies on a cycle (or between two).
+  list(REMOVE_DUPLICATES nodes)
+  set(left ${nodes})
+  set(changed TRUE)
+  while(changed)
+    set(changed FALSE)
+    set(included "")
+    foreach(n IN LISTS left)
+      string(MAKE_C_IDENTIFIER "${n}" id)
+      set(keep "")
+      foreach(t IN LISTS out_${id})
+        if(t IN_LIST left)
+          list(APPEND keep ${t})
+        endif()
+      endforeach()
+      set(out_${id} ${keep})
+      list(APPEND included ${keep})
+    endforeach()
+    set(next "")
+    foreach(n IN LISTS left)
+      string(MAKE_C_IDENTIFIER "${n}" id)
+      if(out_${id} AND n IN_LIST included)
+        list(APPEND next ${n})
+      else()
+        set(changed TRUE)
+      endif()
+    endforeach()
+    set(left ${next})
+  endwhile()
+  foreach(n IN LISTS left)
+    string(MAKE_C_IDENTIFIER "${n}" id)
+    list(JOIN out_${id} ", " to)
+    list(APPEND errors "include cycle: ${n} includes ${to}")
+  endforeach()
+
   if(errors)
     list(JOIN errors "\n  " text)
-    message(FATAL_ERROR "Layering: a folder includes a header from a folder above it or beside it:\n  ${text}")
+    message(FATAL_ERROR "Layering: a file outside the floors, an include from a folder above it or beside it, or an include cycle:\n  ${text}")
+  endif()
+endfunction()
+
+# Every target of the directories under `dir`, with the folder it lives in.
+function(_vx_targets_below dir out)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub IN LISTS subdirs)
+    _vx_targets_below(${sub} more)
+    list(APPEND targets ${more})
+  endforeach()
+  set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+# Rule 2: a library or program links Qt Widgets exactly when its folder is a ui/ folder or
+# app/. Targets outside the floors are not checked.
+function(vx_check_widget_folders root)
+  _vx_targets_below(${root} targets)
+  set(errors "")
+  foreach(t IN LISTS targets)
+    get_target_property(type ${t} TYPE)
+    if(NOT type MATCHES "^(STATIC_LIBRARY|SHARED_LIBRARY|EXECUTABLE)$")
+      continue()
+    endif()
+    get_target_property(dir ${t} SOURCE_DIR)
+    file(RELATIVE_PATH folder ${root} ${dir})
+    string(REGEX MATCH "^[^/]*" top "${folder}")
+    if(top IN_LIST VX_OUTSIDE_FLOORS OR folder MATCHES "^\\.\\.")
+      continue()
+    endif()
+    set(windows FALSE)
+    if(folder STREQUAL "app" OR folder MATCHES "(^|/)ui(/|$)")
+      set(windows TRUE)
+    endif()
+    _vx_link_closure(${t} closure)
+    set(widgets FALSE)
+    foreach(dep IN LISTS closure)
+      if(dep MATCHES "^Qt[0-9]*::Widgets$")
+        set(widgets TRUE)
+      endif()
+    endforeach()
+    if(widgets AND NOT windows)
+      list(APPEND errors "${t} in ${folder}/ links Qt Widgets: it belongs in a ui/ folder")
+    elseif(windows AND NOT widgets)
+      list(APPEND errors "${t} in ${folder}/ draws no window: it belongs beside its ui/ folder")
+    endif()
+  endforeach()
+  if(errors)
+    list(JOIN errors "\n  " text)
+    message(FATAL_ERROR "Layering: widgets outside a ui/ folder, or a ui/ target without them:\n  ${text}")
   endif()
 endfunction()

@@ -1,5 +1,4 @@
 #include "db/PostgresDriver.h"
-#include "db/Query.h"
 
 #include <libpq-fe.h>
 
@@ -8,6 +7,7 @@
 
 #include "db/DbError.h"
 #include "db/SqlText.h"
+#include "db/StatementCount.h"
 
 namespace vx::db {
 

@@ -8,13 +8,6 @@
 
 namespace vx::db {
 
-std::atomic<uint64_t>& statementCounter() {
-  static std::atomic<uint64_t> count{0};
-  return count;
-}
-
-uint64_t statementsSent() { return statementCounter().load(); }
-
 DataSetBase::~DataSetBase() {
   if (attached_) attached_->detach(this);
 }

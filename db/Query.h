@@ -12,14 +12,10 @@
 
 #include "db/Database.h"
 #include "db/Driver.h"
+#include "db/StatementCount.h"
 #include "db/Value.h"
 
 namespace vx::db {
-
-// How many statements and procedure calls the queries, procedures and drivers of this process
-// have sent to a database engine so far (for measuring what an operation costs).
-uint64_t statementsSent();
-std::atomic<uint64_t>& statementCounter();
 
 class Session;
 

@@ -1,6 +1,6 @@
 #include "tools/common/ProgramVersion.h"
 
-#include "vxcomp/version/RunningProgram.h"
+#include "vxcomp/version/VersionResource.h"
 
 #include <cstdio>
 #include <string>

@@ -1,6 +1,5 @@
 #include "vxcomp/version/RunningProgram.h"
 
-#include "vxcomp/version/VersionResource.h"
 
 #include <climits>
 
@@ -14,7 +13,5 @@ std::string runningProgramPath() {
   if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path) return {};
   return std::string(path, static_cast<std::size_t>(n));
 }
-
-std::string runningProgramVersion() { return TVersionResource().versionInfo().FileVersion; }
 
 }  // namespace vx::version

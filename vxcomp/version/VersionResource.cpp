@@ -35,3 +35,9 @@ void TVersionResource::readVersionInfo() {
   fillFromStringTable(loaded->root, stringTablePath(languageId(language_), codePage(characterSet_)),
                       versionInfo_);
 }
+
+namespace vx::version {
+
+std::string runningProgramVersion() { return TVersionResource().versionInfo().FileVersion; }
+
+}  // namespace vx::version

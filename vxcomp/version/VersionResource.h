@@ -41,3 +41,11 @@ class TVersionResource {
   TCharacterSet characterSet_ = csMultilingual;
   TVersionInfo versionInfo_;
 };
+
+namespace vx::version {
+
+// The running program's file version from its own version information ("2.5.0.0"); empty when
+// the file has none.
+std::string runningProgramVersion();
+
+}  // namespace vx::version
