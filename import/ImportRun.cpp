@@ -495,6 +495,8 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& given, int unit
     r.writeLine(text(sPleaseTryAgain));
   }
   if (!files.report.close(error)) {
+    // A report cut short would read as a run that did less: none at all, and the message.
+    ::unlink(out.reportFile.c_str());
     out.status = ImportOutcome::Status::ReportFailed;
     out.message = res::formatMessage(QString::fromStdString(text(sReportNotWritten)),
                                      {QString::fromStdString(error), QString::fromStdString(out.logFile)})

@@ -11,6 +11,9 @@
 
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -264,6 +267,41 @@ TEST_F(ImportRunFailures, AFullDiskStopsTheRunAndKeepsTheWorkfile) {
     return library.count("SELECT COUNT(*) FROM NSU.Loan l JOIN NSU.Copy c ON c.Copy_Id = l.Copy_Id "
                          "WHERE c.Barcode = '" + item + "'") == 1;
   });
+}
+
+// The report is the last file a run writes: a disk full by then leaves the loans posted and
+// the workfile replaced, and says so with the details log's name; no empty report stays.
+TEST_F(ImportRunFailures, AReportThatCannotBeWrittenSaysWhereTheDetailsAre) {
+  std::filesystem::create_directories(dir.file("out"));
+  writeAll(dir.file("w.csv"), "1001,2002\r\n");
+  // From the last line on, no file may grow past 250 bytes: the details log of one line, the
+  // rejected line, the old workfile and the journal stay below that (about 150 bytes), the
+  // report (about 310) does not.
+  struct LimitAtTheEnd : Recorder {
+    void lineDone(int index, int accepted, int total, int percent) override {
+      Recorder::lineDone(index, accepted, total, percent);
+      if (index != total) return;
+      const struct rlimit small {250, 250};
+      ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+  } recorder;
+  struct rlimit before {};
+  ::getrlimit(RLIMIT_FSIZE, &before);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+  ImportOutcome r;
+  {
+    ScopedWorkingDirectory cwd(dir.file("out"));
+    r = run.ImportToVXDBFromFile(dir.file("w.csv"), 1, recorder);
+  }
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, oldHandler);
+  ASSERT_EQ(r.status, ImportOutcome::Status::ReportFailed) << r.message;
+  EXPECT_NE(r.message.find("The loans are posted and the workfile replaced, but the report could not be written: "),
+            std::string::npos) << r.message;
+  EXPECT_NE(r.message.find("The details log is in w.log."), std::string::npos) << r.message;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out/w.rpt")));  // neither empty nor cut short
+  EXPECT_EQ(readAll(dir.file("w.csv")), "1001,2002\r\n");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("out/w.log")));
 }
 
 TEST(ImportRunPostgres, TheServerGoneMidRunRejectsTheRestWhichStaysInTheWorkfile) {
