@@ -277,16 +277,19 @@ TEST_F(ImportRunFailures, AReportThatCannotBeWrittenSaysWhereTheDetailsAre) {
   // From the last line on, no file may grow past 250 bytes: the details log of one line, the
   // rejected line, the old workfile and the journal stay below that (about 150 bytes), the
   // report (about 310) does not.
+  // Only the soft limit: the hard one could not be raised again without privilege.
+  struct rlimit before {};
+  ::getrlimit(RLIMIT_FSIZE, &before);
   struct LimitAtTheEnd : Recorder {
+    rlim_t hard = RLIM_INFINITY;
     void lineDone(int index, int accepted, int total, int percent) override {
       Recorder::lineDone(index, accepted, total, percent);
       if (index != total) return;
-      const struct rlimit small {250, 250};
+      const struct rlimit small {250, hard};
       ::setrlimit(RLIMIT_FSIZE, &small);
     }
   } recorder;
-  struct rlimit before {};
-  ::getrlimit(RLIMIT_FSIZE, &before);
+  recorder.hard = before.rlim_max;
   const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
   ImportOutcome r;
   {
