@@ -268,3 +268,6 @@ function(vx_check_widget_folders root)
     message(FATAL_ERROR "Layering: widgets outside a ui/ folder, or a ui/ target without them:\n  ${text}")
   endif()
 endfunction()
+
+# The administrator's tools are all made the same way (vx_add_tool).
+include(${CMAKE_CURRENT_LIST_DIR}/VxTool.cmake)
