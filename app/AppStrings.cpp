@@ -48,6 +48,10 @@ void registerStrings() {
   registerString(sDictionaryUnusable,
                  "The dictionary %1 cannot be used, so the program is shown in English.\n\n"
                  "Reason: %2");
+  registerString(sWorkfileNotRemembered,
+                 "The workfile %1 is in use, but it could not be remembered for the next start: "
+                 "%2.\n\nScanning goes on as usual; at the next start, choose the workfile again "
+                 "with Workfile ...");
 }
 
 }  // namespace vx::app

@@ -28,6 +28,7 @@ enum StringId : int {
   sWriteFailed,             // %2 the runtime's error text
   sIsAFolder,               // a folder stands at the workfile's path
   sDictionaryUnusable,      // %1 the dictionary file's full path, %2 why it cannot be used
+  sWorkfileNotRemembered,   // %1 the workfile, %2 why the registry could not keep it
 };
 
 // Registers the texts above in the string table; safe to call more than once.

@@ -397,7 +397,7 @@ void TFVXSysDn::chooseLanguageAndHelpFile() {
   // The stored language index; -2 (the system's default language) when there is none.
   int index = -2;
   const std::string key = "Software\\Vellumdex";
-  reg::createKey(reg::Hive::CurrentUser, key);
+  (void)reg::createKey(reg::Hive::CurrentUser, key);  // reading below works without it
   if (auto v = reg::readValue(reg::Hive::CurrentUser, key + "\\Language", "DefaultLanguage")) {
     if (v->type != reg::ValueType::Sz && v->type != reg::ValueType::ExpandSz)
       throw ComposedError({MessagePart::piece("Invalid data type for '"),
@@ -549,7 +549,11 @@ void TFVXSysDn::mnuOpenClick(QObject*) {
       if (name != stripped(activeFileName_)) {
         activeFileName_ = name;
         setStatusPanelText(0, name);
-        myReg_->WriteSetting("FileLocation", Variant::fromString(bytes(name)));
+        if (!myReg_->WriteSetting("FileLocation", Variant::fromString(bytes(name))) && !myReg_->lastError().empty())
+          userInterface().messageBox(this,
+                                     appText(app::sWorkfileNotRemembered)
+                                         .arg(name, QString::fromStdString(myReg_->lastError())),
+                                     MsgIcon::Warning, MsgButtons::Ok);
         Refresh();
       }
     }

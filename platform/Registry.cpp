@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -84,7 +85,7 @@ std::string keepDamagedCopy(const std::string& hivePath, const std::string& byte
 // Locks, rereads, lets `change` edit the hive and, when it changed something, replaces the
 // file. `change` returns false for an invalid request (nothing is written then) and sets
 // `changed`.
-bool modifyHive(Hive hive, const std::function<bool(RegistryHive&, bool& changed)>& change) {
+Status modifyHive(Hive hive, const std::function<bool(RegistryHive&, bool& changed)>& change) {
   const std::string path = hiveFilePath(hive);
   const std::string folder = fs::folderOf(path);
 
@@ -97,17 +98,20 @@ bool modifyHive(Hive hive, const std::function<bool(RegistryHive&, bool& changed
     std::filesystem::create_directories(folder, ec);
   }
   struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !modeAllowsWrite(st) ||
-      ::access(folder.c_str(), W_OK) != 0)
-    return false;
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    return Status::failed("the folder " + folder + " cannot be made");
+  if (!modeAllowsWrite(st) || ::access(folder.c_str(), W_OK) != 0)
+    return Status::failed("the folder " + folder + " is read-only");
 
   FileDescriptor lock(fs::openPrivateFile(path + ".lock", O_RDWR));
-  if (!lock.valid()) return false;
+  if (!lock.valid()) return Status::failed("cannot open " + path + ".lock: " + std::strerror(errno));
   const auto deadline = std::chrono::steady_clock::now() + kLockWait;
   for (;;) {
     if (::flock(lock.get(), LOCK_EX | LOCK_NB) == 0) break;
-    if (errno != EWOULDBLOCK && errno != EINTR) return false;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (errno != EWOULDBLOCK && errno != EINTR)
+      return Status::failed("cannot lock " + path + ".lock: " + std::strerror(errno));
+    if (std::chrono::steady_clock::now() >= deadline)
+      return Status::failed("another program holds the lock " + path + ".lock");
     const timespec pause{0, 2'000'000};
     ::nanosleep(&pause, nullptr);
   }
@@ -117,21 +121,24 @@ bool modifyHive(Hive hive, const std::function<bool(RegistryHive&, bool& changed
   struct stat hst {};
   const bool exists = ::stat(path.c_str(), &hst) == 0;
   if (exists) {
-    if (!S_ISREG(hst.st_mode) || !modeAllowsWrite(hst)) return false;
+    if (!S_ISREG(hst.st_mode)) return Status::failed(path + " is not a file");
+    if (!modeAllowsWrite(hst)) return Status::failed(path + " is read-only");
     mode = hst.st_mode & 07777;
   }
 
   std::string bytes;
-  if (fs::readFile(path, bytes) == fs::ReadResult::Failed) return false;
+  if (fs::readFile(path, bytes) == fs::ReadResult::Failed)
+    return Status::failed("cannot read " + path + ": " + std::strerror(errno));
   auto parsed = RegistryHive::parse(bytes, hiveRootName(hive));
 
   bool changed = false;
-  if (!change(parsed.hive, changed)) return false;
-  if (!changed) return true;
+  if (!change(parsed.hive, changed)) return Status::failed("invalid key or value name");
+  if (!changed) return Status::done();
 
   if (!parsed.problems.empty()) {
     const std::string copy = keepDamagedCopy(path, bytes);
-    if (copy.empty()) return false;  // never replace damage we could not keep
+    if (copy.empty())  // never replace damage we could not keep
+      return Status::failed(path + " is damaged and no copy of it could be kept");
     const auto& first = parsed.problems.front();
     std::fprintf(stderr,
                  "vellumdex: registry hive %s was damaged (%zu problem(s), first at line %zu: "
@@ -140,7 +147,10 @@ bool modifyHive(Hive hive, const std::function<bool(RegistryHive&, bool& changed
                  copy.c_str());
   }
 
-  return fs::replaceFile(path, parsed.hive.serialize(hiveRootName(hive)), mode);
+  std::string error;
+  if (!fs::replaceFile(path, parsed.hive.serialize(hiveRootName(hive)), mode, &error))
+    return Status::failed(error);
+  return Status::done();
 }
 
 std::optional<RegistryHive> loadHive(Hive hive) {
@@ -187,18 +197,20 @@ std::optional<Value> readValue(Hive hive, const std::string& keyPath, const std:
   return std::nullopt;
 }
 
-bool createKey(Hive hive, const std::string& keyPath) {
+Status createKey(Hive hive, const std::string& keyPath) {
   try {
     return modifyHive(hive, [&](RegistryHive& h, bool& changed) {
       changed = !h.keyExists(keyPath);
       return h.createKey(keyPath);
     });
+  } catch (const std::exception& e) {
+    return Status::failed(e.what());
   } catch (...) {
-    return false;
+    return Status::failed("an unexpected error");
   }
 }
 
-bool writeValue(Hive hive, const std::string& keyPath, const std::string& name,
+Status writeValue(Hive hive, const std::string& keyPath, const std::string& name,
                 const Value& value) {
   try {
     return modifyHive(hive, [&](RegistryHive& h, bool& changed) {
@@ -206,19 +218,23 @@ bool writeValue(Hive hive, const std::string& keyPath, const std::string& name,
       changed = !old || !(*old == value);
       return h.setValue(keyPath, name, value);
     });
+  } catch (const std::exception& e) {
+    return Status::failed(e.what());
   } catch (...) {
-    return false;
+    return Status::failed("an unexpected error");
   }
 }
 
-bool deleteValue(Hive hive, const std::string& keyPath, const std::string& name) {
+Status deleteValue(Hive hive, const std::string& keyPath, const std::string& name) {
   try {
     return modifyHive(hive, [&](RegistryHive& h, bool& changed) {
       changed = h.deleteValue(keyPath, name);
       return true;
     });
+  } catch (const std::exception& e) {
+    return Status::failed(e.what());
   } catch (...) {
-    return false;
+    return Status::failed("an unexpected error");
   }
 }
 
@@ -231,7 +247,7 @@ std::vector<RegistryHive::NamedValue> listValues(Hive hive, const std::string& k
   return {};
 }
 
-bool replaceKey(Hive hive, const std::string& keyPath,
+Status replaceKey(Hive hive, const std::string& keyPath,
                 const std::vector<RegistryHive::NamedValue>& values) {
   try {
     return modifyHive(hive, [&](RegistryHive& h, bool& changed) {
@@ -243,8 +259,10 @@ bool replaceKey(Hive hive, const std::string& keyPath,
       changed = !(h == before);
       return true;
     });
+  } catch (const std::exception& e) {
+    return Status::failed(e.what());
   } catch (...) {
-    return false;
+    return Status::failed("an unexpected error");
   }
 }
 

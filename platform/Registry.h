@@ -23,7 +23,8 @@
 // ignored. Key and value names compare without regard to ASCII case and keep the case they
 // were first written with. The value name "" is the key's default value.
 //
-// No function throws; failures are reported by the result.
+// No function throws; failures are reported by the result. A change reports why it failed
+// (Status), so that a caller can say so.
 #include "platform/RegistryHive.h"
 
 #include <optional>
@@ -32,6 +33,25 @@
 namespace vx::reg {
 
 enum class Hive { CurrentUser, Users, LocalMachine };
+
+// The outcome of a change: done, or why not ("the folder F is read-only", "another program
+// holds the lock L", "cannot write F: No space left on device"). True when done.
+class [[nodiscard]] Status {
+ public:
+  static Status done() { return Status(); }
+  static Status failed(std::string why) {
+    Status s;
+    s.why_ = why.empty() ? std::string("unknown cause") : std::move(why);
+    return s;
+  }
+  bool ok() const { return why_.empty(); }
+  explicit operator bool() const { return ok(); }
+  // Empty when done.
+  const std::string& why() const { return why_; }
+
+ private:
+  std::string why_;
+};
 
 // "HKEY_CURRENT_USER", "HKEY_USERS" or "HKEY_LOCAL_MACHINE".
 const char* hiveRootName(Hive hive);
@@ -46,29 +66,29 @@ bool keyExists(Hive hive, const std::string& keyPath);
 // read, or the key or the value does not exist.
 std::optional<Value> readValue(Hive hive, const std::string& keyPath, const std::string& name);
 
-// Creates the key (and so the hive file and its folder) when missing. False when the hive
+// Creates the key (and so the hive file and its folder) when missing. Failed when the hive
 // cannot be written: its folder or file is read-only (by mode bits, which count even for
 // root) or not writable for this user, the lock could not be had in time, the path holds an
 // invalid name (an empty or control character component), or an I/O error occurred.
-bool createKey(Hive hive, const std::string& keyPath);
+Status createKey(Hive hive, const std::string& keyPath);
 
 // Creates the key when missing and stores the value, replacing any value of that name.
-// False as for createKey, or when the name holds CR, LF or NUL; the hive is then unchanged.
-bool writeValue(Hive hive, const std::string& keyPath, const std::string& name,
+// Failed as for createKey, or when the name holds CR, LF or NUL; the hive is then unchanged.
+Status writeValue(Hive hive, const std::string& keyPath, const std::string& name,
                 const Value& value);
 
-// Removes the value. True when it was removed or did not exist; false when the hive could
+// Removes the value. Done when it was removed or did not exist; failed when the hive could
 // not be written.
-bool deleteValue(Hive hive, const std::string& keyPath, const std::string& name);
+Status deleteValue(Hive hive, const std::string& keyPath, const std::string& name);
 
 // The values of the key itself, in the order they are stored; empty when the hive cannot be
 // read or the key does not exist.
 std::vector<RegistryHive::NamedValue> listValues(Hive hive, const std::string& keyPath);
 
 // Replaces the key and everything below it with a key holding exactly `values`, in one
-// write: no other program sees the key half rebuilt. False as for writeValue; the hive is
+// write: no other program sees the key half rebuilt. Failed as for writeValue; the hive is
 // then unchanged.
-bool replaceKey(Hive hive, const std::string& keyPath,
+Status replaceKey(Hive hive, const std::string& keyPath,
                 const std::vector<RegistryHive::NamedValue>& values);
 
 }  // namespace vx::reg

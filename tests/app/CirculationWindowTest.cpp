@@ -541,6 +541,24 @@ TEST_F(CirculationWindow, ChoosingTheWorkfile) {
   w->mnuOpenClick(nullptr);
   EXPECT_FALSE(w->fileOpened());
   EXPECT_EQ(w->activeFileName().toStdString(), other);
+
+  // A workfile the registry cannot remember: used all the same, and the message says why.
+  const std::string third = dir.file("third.csv");
+  writeAll(third, "");
+  const std::string hive = dir.registryDir() + "/HKEY_CURRENT_USER.reg";
+  std::filesystem::permissions(hive, std::filesystem::perms::owner_read);
+  const auto boxesBefore = ui.boxes().size();
+  ui.answerNextOpenFile(QString::fromStdString(third));
+  w->mnuOpenClick(nullptr);
+  std::filesystem::permissions(hive, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_TRUE(w->fileOpened());
+  EXPECT_EQ(w->activeFileName().toStdString(), third);
+  ASSERT_EQ(ui.boxes().size(), boxesBefore + 1);
+  EXPECT_EQ(ui.boxes().back().text.toStdString(),
+            "The workfile " + third + " is in use, but it could not be remembered for the next start: " + hive +
+                " is read-only.\n\nScanning goes on as usual; at the next start, choose the workfile again with "
+                "Workfile ...");
+  EXPECT_EQ(storedLocation(), "marker");
 }
 
 TEST_F(CirculationWindow, AfterChoosingAWorkfileTheNextScanIsABorrowers) {

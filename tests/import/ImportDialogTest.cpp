@@ -73,8 +73,8 @@ TEST_F(ImportDialog, ImportThenDetailsReportAndCloseInTwoLanguages) {
   for (int lang : {1, 4}) {
     dictionary_.SetLanguage(lang);
     const QString code = lang == 1 ? "NOR" : "ENG";
-    reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Language", "DefaultLanguage",
-                    reg::Value::sz(std::to_string(lang)));
+    ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Language", "DefaultLanguage",
+                    reg::Value::sz(std::to_string(lang))));
     const std::string work = dir_.file("work-" + code.toStdString() + ".csv");
     writeAll(work, "1001,2001\r\n1001,2002\r\n1001,2004\r\n");
     auto d = open();

@@ -32,8 +32,10 @@ int readNumber(const std::string& key, const std::string& name, int fallback) {
   }
 }
 
+// The record is remembered for the next login where the registry can be written; where it
+// cannot, this login goes on (the next one then asks again).
 void writeString(const std::string& key, const std::string& name, const std::string& value) {
-  vx::reg::writeValue(vx::reg::Hive::CurrentUser, key, name, vx::reg::Value::sz(value));
+  (void)vx::reg::writeValue(vx::reg::Hive::CurrentUser, key, name, vx::reg::Value::sz(value));
 }
 
 // What a text field of the block keeps of `utf8`: its code page 1252 form, cut to 255 bytes.

@@ -93,7 +93,7 @@ bool TVXDatabase::WriteDatabaseSettings() {
   if (KeepSettingsInProcess)
     ownSettings_ = prescribed;
   else
-    vx::reg::replaceKey(vx::reg::Hive::CurrentUser, paramsKey(aliasName), prescribed);
+    settingsError_ = vx::reg::replaceKey(vx::reg::Hive::CurrentUser, paramsKey(aliasName), prescribed).why();
   return false;
 }
 

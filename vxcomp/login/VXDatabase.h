@@ -45,6 +45,8 @@ class TVXDatabase : public vx::db::Database {
   // and the registry has just been rewritten with the prescribed values. Params itself is
   // not changed. AssertionFailure when AliasName is empty; engine errors reach the caller.
   bool WriteDatabaseSettings();
+  // Why the last rewrite of the registry values failed; "" when it did not.
+  const std::string& SettingsWriteError() const { return settingsError_; }
 
   // Version * 10000, rounded to the nearest integer.
   static int IntVer(float version);
@@ -67,4 +69,5 @@ class TVXDatabase : public vx::db::Database {
  private:
   // What WriteDatabaseSettings would have written, with KeepSettingsInProcess.
   std::optional<std::vector<vx::reg::RegistryHive::NamedValue>> ownSettings_;
+  std::string settingsError_;
 };

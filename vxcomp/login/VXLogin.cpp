@@ -240,8 +240,8 @@ bool TVXLogin::LoginDialog() {
   loginData_->setPassword(cut(values.password));
   loginData_->setUnitID(values.unitId);
   loginData_->setUnitName(values.unitName);
-  if (!noLanguageSave_)
-    vx::reg::writeValue(vx::reg::Hive::CurrentUser, kLanguageKey, kLanguageValue,
+  if (!noLanguageSave_)  // a language not remembered is asked again at the next login
+    (void)vx::reg::writeValue(vx::reg::Hive::CurrentUser, kLanguageKey, kLanguageValue,
                         vx::reg::Value::sz(std::to_string(values.languageIndex + 1)));
   SetLanguageByIndex(values.languageIndex);
   return true;
@@ -299,7 +299,8 @@ void TVXLogin::ConnectAndVerify() {
           ReadDatabaseSettings();
           open();
           if (!WriteDatabaseSettings())
-            throw vx::db::DbError(text(vx::login::sSettingsOutOfStep));
+            throw vx::db::DbError(text(vx::login::sSettingsOutOfStep) +
+                                  (SettingsWriteError().empty() ? "" : "\n" + SettingsWriteError()));
         }
         if (OnAccessControl) {
           bool granted = false;

@@ -134,7 +134,7 @@ TEST(RegistryStore, KeysCompareWithoutCaseAndKeepTheirCase) {
   EXPECT_FALSE(reg::keyExists(Hive::CurrentUser, "Software\\Other"));
   ASSERT_TRUE(reg::createKey(Hive::CurrentUser, "Software\\Other"));
   EXPECT_TRUE(reg::keyExists(Hive::CurrentUser, "SOFTWARE\\OTHER"));
-  EXPECT_FALSE(reg::createKey(Hive::CurrentUser, "Software\\Bad\tName"));
+  EXPECT_EQ(reg::createKey(Hive::CurrentUser, "Software\\Bad\tName").why(), "invalid key or value name");
 }
 
 TEST(RegistryStore, AMissingOrEmptyHiveIsAnEmptyHive) {
@@ -199,7 +199,8 @@ TEST(RegistryStore, AReadOnlyHiveOrFolderRefusesWritesAndStaysAsItWas) {
   const std::string before = vxtest::readAll(path);
 
   fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  EXPECT_FALSE(reg::writeValue(Hive::LocalMachine, kKey, "A", Value::fromDword(2)));
+  // Each refusal says why.
+  EXPECT_EQ(reg::writeValue(Hive::LocalMachine, kKey, "A", Value::fromDword(2)).why(), path + " is read-only");
   EXPECT_FALSE(reg::createKey(Hive::LocalMachine, "Software\\New"));
   EXPECT_FALSE(reg::deleteValue(Hive::LocalMachine, kKey, "A"));
   EXPECT_EQ(vxtest::readAll(path), before);
@@ -207,7 +208,8 @@ TEST(RegistryStore, AReadOnlyHiveOrFolderRefusesWritesAndStaysAsItWas) {
 
   fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
   fs::permissions(tmp.registryDir(), fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_FALSE(reg::writeValue(Hive::LocalMachine, kKey, "A", Value::fromDword(3)));
+  EXPECT_EQ(reg::writeValue(Hive::LocalMachine, kKey, "A", Value::fromDword(3)).why(),
+            "the folder " + tmp.registryDir() + " is read-only");
   EXPECT_FALSE(reg::writeValue(Hive::CurrentUser, kKey, "A", Value::fromDword(3)));
   EXPECT_EQ(vxtest::readAll(path), before);
   fs::permissions(tmp.registryDir(), fs::perms::owner_all);
@@ -222,7 +224,8 @@ TEST(RegistryStore, TwoProcessesWritingAtOnceLoseNothing) {
   bool allWritten = true;
   for (int i = 0; i < kPerProcess; ++i)
     allWritten &= reg::writeValue(Hive::CurrentUser, kKey, std::string(who) + std::to_string(i),
-                                  Value::fromDword(static_cast<uint32_t>(i)));
+                                  Value::fromDword(static_cast<uint32_t>(i)))
+                      .ok();
   if (child == 0) _exit(allWritten ? 0 : 1);
 
   int status = 0;
@@ -251,8 +254,8 @@ TEST(RegistryStore, AWriterKilledMidWayNeverLeavesAPartialHive) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    for (int i = 0;; ++i)
-      reg::writeValue(Hive::CurrentUser, kKey, "v" + std::to_string(i), Value::sz(big));
+    for (int i = 0;; ++i)  // killed in the middle of a write; whether each lands does not matter
+      (void)reg::writeValue(Hive::CurrentUser, kKey, "v" + std::to_string(i), Value::sz(big));
   }
   ChildGuard guard(child);
   // Let the writer get well into its run, then kill it wherever it is.

@@ -89,7 +89,9 @@ bool TVXReg::writeValue(const std::string& name, ValueKind kind, const Variant& 
   if (keyPath_.empty()) return false;
   const std::optional<reg::Value> stored = vx::settings::encodeValue(kind, value);
   if (!stored) return false;
-  return reg::writeValue(hiveOf(rootKey_), keyPath_, name, *stored);
+  const reg::Status written = reg::writeValue(hiveOf(rootKey_), keyPath_, name, *stored);
+  lastError_ = written.why();
+  return written.ok();
 }
 
 // --- TVXRegistry ------------------------------------------------------------------------

@@ -83,6 +83,8 @@ class TVXReg : public QObject {
   // variant cannot be converted to the kind, no key path has been composed, or the registry
   // could not be written.
   bool writeValue(const std::string& name, ValueKind kind, const vx::Variant& value);
+  // Why the last write that reached the registry failed ("" when it did not fail).
+  const std::string& lastError() const { return lastError_; }
 
  protected:
   void findOwningWindow();
@@ -98,6 +100,7 @@ class TVXReg : public QObject {
   TVXRegistryKeyHive rootKey_ = rhCurrentUser;
   QPointer<QWidget> window_;
   std::string keyPath_;
+  std::string lastError_;
 };
 
 using TVXRegistryKeyHive = TVXReg::TVXRegistryKeyHive;

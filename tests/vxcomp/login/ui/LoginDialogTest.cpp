@@ -197,8 +197,8 @@ TEST_F(LoginDialog, AnIllUnitIsRefusedAndAWrongPasswordCollapsesTheDialog) {
 TEST_F(LoginDialog, RememberedUnitsStayOnTopForTheUpgradeToolAndLanguageLimits) {
   TLoginForm form(library_.session());
   const std::string key = "Software\\Vellumdex\\Login\\library\\kari";
-  reg::writeValue(reg::Hive::CurrentUser, key, "UnitId", reg::Value::sz("seventeen"));
-  reg::writeValue(reg::Hive::CurrentUser, key, "UnitName", reg::Value::sz("Hovedbiblioteket"));
+  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, key, "UnitId", reg::Value::sz("seventeen")));
+  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, key, "UnitName", reg::Value::sz("Hovedbiblioteket")));
   form.DbCombo()->setEditText("library");
   form.UserEdit()->setText("kari");
   EXPECT_EQ(form.UnitId, 0);  // not a number: none
@@ -211,8 +211,8 @@ TEST_F(LoginDialog, RememberedUnitsStayOnTopForTheUpgradeToolAndLanguageLimits) 
   for (const char* name : {"vxdown", "vxdbup.bin", "myvxdbup"}) EXPECT_FALSE(TLoginForm::staysOnTopFor(name));
 
   // A stored language the dictionary lacks: the system's choice, and no saving from then on.
-  reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Language", "DefaultLanguage",
-                  reg::Value::sz("9"));
+  ASSERT_TRUE(reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Language", "DefaultLanguage",
+                  reg::Value::sz("9")));
   TVXLogin login(library_.session());
   login.LanguageDictionary = &dictionary_;
   login.FetchLanguageSettings();
@@ -227,8 +227,8 @@ TEST_F(LoginDialog, TheLoginThroughTheRealWindowsInTwoLanguages) {
   login::setLoginUi(&windows);
   for (int lang : {1, 4}) {
     language(lang);
-    vx::reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Language", "DefaultLanguage",
-                        reg::Value::sz(std::to_string(lang)));
+    ASSERT_TRUE(vx::reg::writeValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Language", "DefaultLanguage",
+                        reg::Value::sz(std::to_string(lang))));
     const QString code = lang == 1 ? "NOR" : "ENG";
     TVXLogin login(library_.session());
     login.databaseName = "VXDB";
