@@ -120,13 +120,15 @@ function(_vx_floor_of unit out)
 endfunction()
 
 # Every C++ file of the tree under `root` that the floors govern: the folders at the top that
-# are neither outside the floors, hidden, nor a build folder (one holding CMakeCache.txt).
+# are neither outside the floors, hidden, nor a build folder (this build's, or one holding
+# CMakeCache.txt or CMakeFiles: a build being configured has no cache yet).
 function(_vx_governed_sources root out)
   file(GLOB tops LIST_DIRECTORIES true RELATIVE ${root} ${root}/*)
   set(sources "")
   foreach(top IN LISTS tops)
     if(NOT IS_DIRECTORY ${root}/${top} OR top IN_LIST VX_OUTSIDE_FLOORS OR top MATCHES "^\\."
-       OR EXISTS ${root}/${top}/CMakeCache.txt)
+       OR EXISTS ${root}/${top}/CMakeCache.txt OR EXISTS ${root}/${top}/CMakeFiles
+       OR "${root}/${top}" STREQUAL "${CMAKE_BINARY_DIR}")
       continue()
     endif()
     file(GLOB_RECURSE found RELATIVE ${root} ${root}/${top}/*.h ${root}/${top}/*.cpp)
