@@ -94,7 +94,7 @@ TEST_P(Login, WrongPasswordShowsTheEnginesMessageAndTheDialogAgainWithWhatWasTyp
   EXPECT_EQ(login_->UnitName(), "Lending Department");  // the name comes from the database
   // The engine settings the database prescribes were stored and the connection reopened
   // with them.
-  EXPECT_TRUE(reg::readValue(reg::Hive::CurrentUser, TVXDatabase::paramsKey("library"), "LANGDRIVER"));
+  EXPECT_TRUE(reg::readValue(reg::Hive::CurrentUser, "Software\\Vellumdex\\Login\\library\\Params", "LANGDRIVER"));
 }
 
 TEST_P(Login, AUserWithoutTheRightIsToldAndMayLogOnAsAnother) {
