@@ -11,12 +11,12 @@ Options parse(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   Arguments a(std::vector<std::string>(args.begin() + 1, args.end()));
   while (a.next()) {
-    if (auto v = a.value("--user", true)) {
-      o.user = v;
-    } else if (auto v = a.value("--password", true)) {
-      o.password = v;
-    } else if (auto v = a.value("--password-file", true)) {
-      o.passwordFile = v;
+    if (auto userArg = a.value("--user", true)) {
+      o.user = userArg;
+    } else if (auto passwordArg = a.value("--password", true)) {
+      o.password = passwordArg;
+    } else if (auto passwordFileArg = a.value("--password-file", true)) {
+      o.passwordFile = passwordFileArg;
     } else if (a.is({"--demo", "--no-demo"})) {
       if (o.command != "create") throw UsageError(a.current() + " belongs to create");
       const bool demo = a.is({"--demo"});

@@ -13,17 +13,17 @@ Options parse(const std::vector<std::string>& args) {
       o.help = true;
     } else if (a.is({"--version"})) {
       o.version = true;
-    } else if (auto v = a.value("--alias")) {
-      o.alias = *v;
-    } else if (auto v = a.value("--user")) {
-      o.user = *v;
-    } else if (auto v = a.value("--unit")) {
-      const auto [end, ec] = std::from_chars(v->data(), v->data() + v->size(), o.unit);
-      if (ec != std::errc() || end != v->data() + v->size() || o.unit <= 0)
-        throw UsageError("--unit takes the number of a library unit, not \"" + *v + "\"");
+    } else if (auto aliasArg = a.value("--alias")) {
+      o.alias = *aliasArg;
+    } else if (auto userArg = a.value("--user")) {
+      o.user = *userArg;
+    } else if (auto unitArg = a.value("--unit")) {
+      const auto [end, ec] = std::from_chars(unitArg->data(), unitArg->data() + unitArg->size(), o.unit);
+      if (ec != std::errc() || end != unitArg->data() + unitArg->size() || o.unit <= 0)
+        throw UsageError("--unit takes the number of a library unit, not \"" + *unitArg + "\"");
       haveUnit = true;
-    } else if (auto v = a.value("--password-file")) {
-      o.passwordFile = *v;
+    } else if (auto passwordFileArg = a.value("--password-file")) {
+      o.passwordFile = *passwordFileArg;
     } else if (a.is({"--ignore-clock"})) {
       o.ignoreClock = true;
     } else if (a.is({"--password"}) || a.current().rfind("--password=", 0) == 0) {

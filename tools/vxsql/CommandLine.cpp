@@ -72,15 +72,15 @@ Options parse(const std::vector<std::string>& args) {
       optionsEnded = true;
       continue;
     }
-    if (auto v = a.value("-U")) {
-      o.user = v;
-    } else if (auto v = a.value("-P")) {
-      o.password = v;
-    } else if (auto v = a.value("--password-file")) {
-      o.passwordFile = v;
-    } else if (auto v = a.value("--proc")) {
+    if (auto userArg = a.value("-U")) {
+      o.user = userArg;
+    } else if (auto passwordArg = a.value("-P")) {
+      o.password = passwordArg;
+    } else if (auto passwordFileArg = a.value("--password-file")) {
+      o.passwordFile = passwordFileArg;
+    } else if (auto procArg = a.value("--proc")) {
       if (o.proc) throw UsageError("--proc is given twice");
-      o.proc = v;
+      o.proc = procArg;
       if (o.proc->empty()) throw UsageError("--proc needs a procedure name");
     } else if (a.is({"-p", "--inout"})) {
       const bool input = a.is({"-p"});
@@ -91,8 +91,8 @@ Options parse(const std::vector<std::string>& args) {
       for (const auto& p : o.params)
         if (sameName(p.name, name)) throw UsageError("the parameter " + name + " is given twice");
       o.params.push_back({name, v, input ? ParamDirection::Input : ParamDirection::InputOutput, DataType::Unknown});
-    } else if (auto v = a.value("--type")) {
-      auto [name, t] = splitAssignment(*v);
+    } else if (auto typeArg = a.value("--type")) {
+      auto [name, t] = splitAssignment(*typeArg);
       if (name.empty() || !t) throw UsageError("--type needs Name=integer|string|datetime");
       types.emplace_back(name, typeNamed(*t));
     } else if (a.is({"-h", "--help"})) {

@@ -27,13 +27,13 @@ Options parse(const std::vector<std::string>& args) {
       o.help = true;
     } else if (a.is({"--version"})) {
       o.version = true;
-    } else if (auto v = a.value("--language")) {
-      const auto language = version::languageFromId(numberOf("--language", *v));
-      if (!language) throw UsageError("--language " + *v + " is not a language the reader knows");
+    } else if (auto languageArg = a.value("--language")) {
+      const auto language = version::languageFromId(numberOf("--language", *languageArg));
+      if (!language) throw UsageError("--language " + *languageArg + " is not a language the reader knows");
       o.language = *language;
-    } else if (auto v = a.value("--codepage")) {
-      const auto characterSet = version::characterSetFromCodePage(numberOf("--codepage", *v));
-      if (!characterSet) throw UsageError("--codepage " + *v + " is not a code page the reader knows");
+    } else if (auto codepageArg = a.value("--codepage")) {
+      const auto characterSet = version::characterSetFromCodePage(numberOf("--codepage", *codepageArg));
+      if (!characterSet) throw UsageError("--codepage " + *codepageArg + " is not a code page the reader knows");
       o.characterSet = *characterSet;
     } else if (a.looksLikeOption()) {
       a.unknownOption();
