@@ -123,6 +123,8 @@ TEST_F(LoanPostingBranches, EachAnswerOfTheLoanAndTheReturn) {
     EXPECT_TRUE(script_.answers.empty());
     EXPECT_EQ(posting.AlreadyOnLoanCount, c.returnedFirst);
     EXPECT_NE(result.find(c.says), std::string::npos) << result;
-    if (!c.accepted) EXPECT_EQ(result.rfind("--->>Error: Loan is not possible!\r\n", 0), 0u) << result;
+    if (!c.accepted) {
+      EXPECT_EQ(result.rfind("--->>Error: Loan is not possible!\r\n", 0), 0u) << result;
+    }
   }
 }
