@@ -271,5 +271,6 @@ function(vx_check_widget_folders root)
   endif()
 endfunction()
 
-# The administrator's tools are all made the same way (vx_add_tool).
-include(${CMAKE_CURRENT_LIST_DIR}/VxTool.cmake)
+# Libraries, programs and tools are made by one function each (vx_add_library, vx_add_program,
+# vx_add_tool), which mark the core targets for the checks above.
+include(${CMAKE_CURRENT_LIST_DIR}/VxTargets.cmake)
