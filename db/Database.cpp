@@ -105,4 +105,8 @@ void Database::detach(DataSet* d) {
   dataSets_.erase(std::remove(dataSets_.begin(), dataSets_.end(), d), dataSets_.end());
 }
 
+void Database::prefetch(const std::vector<PlannedStatement>& planned) {
+  if (connection_) connection_->prefetch(planned);
+}
+
 }  // namespace vx::db

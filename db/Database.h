@@ -67,6 +67,10 @@ class Database {
   // Runs a script of statements (schema and data files) on the open connection.
   void executeScript(const std::string& sql);
 
+  // Announces reading statements about to run on the open connection (Connection::prefetch);
+  // does nothing when closed.
+  void prefetch(const std::vector<PlannedStatement>& planned);
+
  protected:
   // Hooks for connections with duties of their own: called by open() before it connects,
   // and by close() while the connection is still open. An exception aborts the open or

@@ -50,6 +50,13 @@ struct ConnectParams {
   std::string value(const std::string& name) const;  // "" when absent
 };
 
+// A statement its caller is about to run, in the program's dialect, with one value per
+// parameter in the order its text names them.
+struct PlannedStatement {
+  std::string sql;
+  std::vector<Value> args;
+};
+
 class Connection {
  public:
   virtual ~Connection() = default;
@@ -63,6 +70,14 @@ class Connection {
   virtual void executeScript(const std::string& sql) = 0;
   // The name the connection is logged on with.
   virtual std::string userName() const = 0;
+
+  // Announces the statements about to run, in the order they will run, so that a driver
+  // whose engine answers over a network can send them together and keep the answers. A
+  // statement then run with the same text and arguments as the next kept answer gets that
+  // answer (or its error) without asking again; any other statement or call first drops
+  // every kept answer, so an answer is never older than the last thing the connection did.
+  // Only statements that change nothing may be announced. By default nothing is sent ahead.
+  virtual void prefetch(const std::vector<PlannedStatement>& planned) { (void)planned; }
 
   // Prepares and runs one statement.
   ResultSet run(const std::string& sql, const std::vector<Value>& args = {}) {

@@ -344,6 +344,31 @@ std::string engineName(const ::testing::TestParamInfo<Engine>& p) {
   return p.param == Engine::Sqlite ? "Sqlite" : "Postgres";
 }
 
+// Statements announced ahead get the answers they would have got alone, errors included;
+// a different statement, other arguments or a change in between never see a kept answer.
+TEST_P(EngineTest, AnnouncedStatementsGetTheAnswersTheyWouldHaveGotAlone) {
+  insertItem(1, "one");
+  insertItem(2, "two");
+  const std::string byId = "SELECT Name FROM NSU.Item WHERE Id = :Id";
+  const std::string missing = "SELECT * FROM missing_table";
+  const std::string alone = errorOf([&] { query(missing)->open(); });
+
+  db_->prefetch({{byId, {Value::integer(1)}}, {missing, {}}, {byId, {Value::integer(2)}}});
+  EXPECT_EQ(nameOf(1), "one");
+  EXPECT_EQ(errorOf([&] { query(missing)->open(); }), alone);
+  EXPECT_EQ(nameOf(2), "two");
+
+  db_->prefetch({{byId, {Value::integer(1)}}, {byId, {Value::integer(2)}}});
+  EXPECT_EQ(nameOf(2), "two");  // out of order: asked again
+  EXPECT_EQ(nameOf(1), "one");
+
+  db_->prefetch({{byId, {Value::integer(1)}}, {byId, {Value::integer(2)}}});
+  EXPECT_EQ(nameOf(1), "one");
+  auto rename = query("UPDATE NSU.Item SET Name = 'zwei' WHERE Id = 2");
+  rename->execSql();
+  EXPECT_EQ(nameOf(2), "zwei");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
                          engineName);
 
@@ -395,3 +420,22 @@ TEST(SqliteEngine, FunctionsReachOpenAndNewConnections) {
 }
 
 }  // namespace
+
+// The session's settings come with the connection request: the library's schema first, ISO
+// dates, dirty reads and UTF-8, as the program's statements expect.
+class PostgresSessionTest : public EngineTest {};
+
+TEST_P(PostgresSessionTest, SettingsComeWithTheConnection) {
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"search_path", "nsu, public"},
+      {"DateStyle", "ISO, YMD"},
+      {"default_transaction_isolation", "read uncommitted"},
+      {"client_encoding", "UTF8"}};
+  for (const auto& [name, value] : expected) {
+    auto q = query("SHOW " + name);
+    q->open();
+    EXPECT_EQ(q->field(0).asString(), value) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Postgres, PostgresSessionTest, ::testing::Values(Engine::Postgres));

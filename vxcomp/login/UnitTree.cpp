@@ -30,10 +30,12 @@ std::size_t UnitList::firstWithUnitId(int unitId) const {
   return it == byUnitId_.end() ? entries_.size() : it->second;
 }
 
+const char* const kIllColumnTestSql = "SELECT Version, Beta_Version FROM db_info";
+
 bool HasILLColumn(vx::db::Session& session, const std::string& databaseName) {
   vx::db::Query query(session);
   query.databaseName = databaseName;
-  query.setSql("SELECT Version, Beta_Version FROM db_info");
+  query.setSql(kIllColumnTestSql);
   query.open();
   if (!(query.field(0).asString() < "2.5")) return true;
   return !(query.field(1).asString() < "2.5");

@@ -74,6 +74,8 @@ class UnitList {
   std::unordered_map<int, std::size_t> byUnitId_;
 };
 
+// The statement HasILLColumn reads with (for announcing it, Database::prefetch).
+extern const char* const kIllColumnTestSql;
 // Whether the database's units carry the IsILL column: its version text, or else its beta
 // version text, is not below "2.5" (compared as text, character by character).
 bool HasILLColumn(vx::db::Session& session, const std::string& databaseName);

@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr const char* kSettingsSql = "SELECT Param, Value FROM NSU.BDE_Config";
+
 bool isPassword(const std::string& name) { return vx::sameName(name, "PASSWORD"); }
 
 // Removes the line NAME=... of that name (case-insensitive).
@@ -47,7 +49,17 @@ std::string TVXDatabase::paramsKey(const std::string& alias) {
 
 void TVXDatabase::beforeConnect() { ReadDatabaseSettings(); }
 
-void TVXDatabase::beforeDisconnect() { (void)WriteDatabaseSettings(); }
+void TVXDatabase::beforeDisconnect() {
+  prefetch(SettingsCheckStatements());
+  (void)WriteDatabaseSettings();
+}
+
+const char* const TVXDatabase::kVersionSql = "SELECT Version FROM NSU.Db_Info";
+
+std::vector<vx::db::PlannedStatement> TVXDatabase::SettingsCheckStatements() const {
+  if (SkipRegistry) return {};
+  return {{kVersionSql, {}}, {kSettingsSql, {}}};
+}
 
 void TVXDatabase::ReadDatabaseSettings() {
   if (SkipRegistry) return;
@@ -71,7 +83,7 @@ bool TVXDatabase::WriteDatabaseSettings() {
 
   vx::db::Query q(session());
   q.databaseName = databaseName;
-  q.setSql("SELECT Param, Value FROM NSU.BDE_Config");
+  q.setSql(kSettingsSql);
   q.open();
   // What the table prescribes: the last row of a name counts, and an empty value
   // prescribes nothing. Comparing row by row instead would never agree with a table that
@@ -133,7 +145,15 @@ std::string readDbInfo(vx::db::Database& db, const std::string& column) {
 }
 }  // namespace
 
-float TVXDatabase::GetDBVersion(vx::db::Database& db) { return VersionToFloat(readDbInfo(db, "Version")); }
+float TVXDatabase::GetDBVersion(vx::db::Database& db) {
+  vx::db::Query q(db.session());
+  q.databaseName = db.databaseName;
+  q.setSql(kVersionSql);
+  q.open();
+  const std::string version = q.fieldByName("Version").asString();
+  q.close();
+  return VersionToFloat(version);
+}
 
 float TVXDatabase::GetDBBetaVersion(vx::db::Database& db) {
   try {

@@ -45,6 +45,9 @@ class TVXDatabase : public vx::db::Database {
   // and the registry has just been rewritten with the prescribed values. Params itself is
   // not changed. AssertionFailure when AliasName is empty; engine errors reach the caller.
   bool WriteDatabaseSettings();
+  // The statements WriteDatabaseSettings reads with, for announcing them together with
+  // others (Database::prefetch); none with SkipRegistry.
+  std::vector<vx::db::PlannedStatement> SettingsCheckStatements() const;
   // Why the last rewrite of the registry values failed; "" when it did not.
   const std::string& SettingsWriteError() const { return settingsError_; }
 
@@ -54,6 +57,8 @@ class TVXDatabase : public vx::db::Database {
   // in that locale's notation. Raises std::invalid_argument "'<text>' is not a valid
   // floating point value" when it is not one.
   static float VersionToFloat(const std::string& text);
+  // The statement GetDBVersion reads with.
+  static const char* const kVersionSql;
   // NSU.Db_Info's Version of an open database; errors reach the caller.
   static float GetDBVersion(vx::db::Database& db);
   // NSU.Db_Info's Beta_Version; 0 on any error.

@@ -24,6 +24,12 @@ using vx::login::text;
 
 namespace {
 
+// The login's reading statements, written once for running them and for announcing them.
+constexpr const char* kUpgradingSql = "SELECT Upgrading from NSU.Db_Info";
+constexpr const char* kUnitNameSql = "select name from unit where Unit_Id = :UnitId";
+constexpr const char* kSlackTimeSql = "SELECT Slack_Time from NSU.Global_Options";
+constexpr const char* kServerTimeSql = "SELECT getdate()";
+
 const char* const kLanguageKey = "Software\\Vellumdex\\Language";
 const char* const kLanguageValue = "DefaultLanguage";
 
@@ -275,6 +281,13 @@ void TVXLogin::ConnectAndVerify() {
     open();
     if (connected()) {
       try {
+        // Over a wide-area link the desk waits for round trips: the checks' reading
+        // statements go out together, in three flights (the database's state and settings,
+        // the owner's access check, the unit and the clocks). Answers come in the order
+        // below, and a refusal still stops where it stops.
+        std::vector<vx::db::PlannedStatement> stateChecks = {{kUpgradingSql, {}}, {kVersionSql, {}}};
+        for (auto& s : SettingsCheckStatements()) stateChecks.push_back(std::move(s));
+        prefetch(stateChecks);
         if (IsDatabaseUpgrading()) {
           vx::userInterface().messageBox(
               nullptr, message(vx::login::sUpgrading) + message(vx::login::sTryAgainLater),
@@ -298,6 +311,7 @@ void TVXLogin::ConnectAndVerify() {
           close();
           ReadDatabaseSettings();
           open();
+          prefetch(SettingsCheckStatements());
           if (!WriteDatabaseSettings())
             throw vx::db::DbError(text(vx::login::sSettingsOutOfStep) +
                                   (SettingsWriteError().empty() ? "" : "\n" + SettingsWriteError()));
@@ -307,6 +321,7 @@ void TVXLogin::ConnectAndVerify() {
           OnAccessControl(granted);
           if (!granted) throw vx::SilentAbort();
         }
+        prefetch({{kUnitNameSql, {vx::db::Value::integer(UnitId())}}, {kSlackTimeSql, {}}, {kServerTimeSql, {}}});
         if (!CheckUnitExists()) throw vx::db::DbError(text(vx::login::sUnitMissing));
         if (!CheckClock()) throw vx::SilentAbort();
       } catch (...) {
@@ -325,7 +340,7 @@ bool TVXLogin::IsDatabaseUpgrading() {
   try {
     vx::db::Query query(session());
     query.databaseName = databaseName;
-    query.setSql("SELECT Upgrading from NSU.Db_Info");
+    query.setSql(kUpgradingSql);
     query.open();
     return !query.eof() && query.field(0).asInteger() == 1;
   } catch (const std::exception&) {
@@ -336,7 +351,7 @@ bool TVXLogin::IsDatabaseUpgrading() {
 bool TVXLogin::CheckUnitExists() {
   vx::db::Query query(session());
   query.databaseName = databaseName;
-  query.setSql("select name from unit where Unit_Id = :UnitId");
+  query.setSql(kUnitNameSql);
   query.paramByName("UnitId").setInteger(UnitId());
   query.open();
   if (query.eof()) return false;
@@ -348,7 +363,7 @@ int TVXLogin::ReadSlackTime() {
   try {
     vx::db::Query query(session());
     query.databaseName = databaseName;
-    query.setSql("SELECT Slack_Time from NSU.Global_Options");
+    query.setSql(kSlackTimeSql);
     query.open();
     if (query.eof()) throw std::runtime_error("no options");
     return static_cast<int>(query.field(0).asInteger() * 1000);
@@ -363,7 +378,7 @@ bool TVXLogin::CheckClock() {
     const vx::db::DateTime client = vx::db::DateTime::now();
     vx::db::Query query(session());
     query.databaseName = databaseName;
-    query.setSql("SELECT getdate()");
+    query.setSql(kServerTimeSql);
     query.open();
     const vx::db::DateTime server = query.field(0).asDateTime();
     const long long difference =

@@ -249,10 +249,16 @@ void TLoginForm::UnitBitBtnClick() {
     if (database_->connected()) database_->close();
     database_->ReadDatabaseSettings();
     database_->open();
+    // The settings check and the tree's first question go out together (one round trip);
+    // the units follow, as their query depends on the answer.
+    std::vector<vx::db::PlannedStatement> first = database_->SettingsCheckStatements();
+    first.push_back({vx::login::kIllColumnTestSql, {}});
+    database_->prefetch(first);
     if (!database_->WriteDatabaseSettings()) {
       database_->close();
       database_->ReadDatabaseSettings();
       database_->open();
+      database_->prefetch({{vx::login::kIllColumnTestSql, {}}});
     }
     ui_->UnitTreeView->setActive(false);
     ui_->UnitTreeView->setActive(true);
