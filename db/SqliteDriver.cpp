@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <memory>
 #include <mutex>
 
 #include "db/DbError.h"
@@ -365,6 +366,32 @@ class SqliteStmt {
 
 class SqliteConnection;
 
+// A statement kept prepared for the library's own procedures, which run the same few texts
+// over and over: parsing them again for every call was most of a call's time. `busy` is set
+// while it runs, so that a statement reached again from inside itself (through a function it
+// calls) is prepared afresh rather than reset under its own feet.
+struct KeptStatement {
+  explicit KeptStatement(sqlite3* db, const std::string& sql) : stmt(db, sql) {}
+  SqliteStmt stmt;
+  bool busy = false;
+};
+
+class KeptStatementUse : public Statement {
+ public:
+  explicit KeptStatementUse(std::shared_ptr<KeptStatement> kept) : kept_(std::move(kept)) {}
+  ResultSet execute(const std::vector<Value>& args) override {
+    kept_->busy = true;
+    struct Release {
+      KeptStatement& k;
+      ~Release() { k.busy = false; }
+    } release{*kept_};
+    return kept_->stmt.execute(args);
+  }
+
+ private:
+  std::shared_ptr<KeptStatement> kept_;
+};
+
 class PlainStatement : public Statement {
  public:
   PlainStatement(sqlite3* db, const std::string& sql) : stmt_(db, sql) {}
@@ -431,6 +458,21 @@ void inTransactionFunction(sqlite3_context* ctx, int, sqlite3_value**) {
   sqlite3_result_int(ctx, sqlite3_get_autocommit(sqlite3_context_db_handle(ctx)) ? 0 : 1);
 }
 
+// How a library file keeps its commits. On a local disk it keeps a write-ahead log with
+// one sync of the log per commit (a rollback journal costs three or four), so a commit is on
+// disk when it returns, as before, and readers no longer wait for a writer; the log and its
+// index beside the file take the file's mode, as the journal did. On a network folder, where
+// several machines may open the file and the log's shared index cannot reach across them, the
+// file keeps its rollback journal (and one brought there in log mode goes back to it). When
+// another desk holds the file the mode stays as it is, and the file works in either.
+void chooseJournal(sqlite3* db, const std::string& path) {
+  if (path == ":memory:") return;
+  const bool network = vx::fs::isNetworkFolder(vx::fs::folderOf(path));
+  sqlite3_exec(db, network ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL", nullptr,
+               nullptr, nullptr);
+  sqlite3_exec(db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
+}
+
 class SqliteConnection : public Connection {
  public:
   explicit SqliteConnection(const ConnectParams& p) : user_(p.value("USER NAME")) {
@@ -477,6 +519,7 @@ class SqliteConnection : public Connection {
       sqlite3_close(db_);
       throw DbError(msg);
     }
+    chooseJournal(db_, path);
     try {
       rights_.owner = checkLogin(p.value("PASSWORD"));
       sqlite3_set_authorizer(db_, authorize, &rights_);
@@ -498,6 +541,7 @@ class SqliteConnection : public Connection {
                                 [this](const LiveConnection& c) { return c.connection == this; }),
                  live.end());
     }
+    kept_.clear();
     sqlite3_close_v2(db_);
   }
   SqliteConnection(const SqliteConnection&) = delete;
@@ -506,6 +550,30 @@ class SqliteConnection : public Connection {
   Dialect dialect() const override { return Dialect::Sqlite; }
 
   std::unique_ptr<Statement> prepare(const std::string& sql) override {
+    // Only the library's procedures and functions (running with the definer's rights) reuse
+    // their statements: a statement is authorised when it is prepared, so one prepared
+    // with those rights must never serve the user's own statements.
+    if (rights_.definer > 0) {
+      auto& kept = kept_[sql];
+      if (kept && !kept->busy) return std::make_unique<KeptStatementUse>(kept);
+      if (!kept) {
+        const Translation t = translate(sql, Dialect::Sqlite);
+        if (!t.isCall) {
+          if (kept_.size() > kMaxKeptStatements) {
+            kept_.clear();
+            return prepare(sql);
+          }
+          try {
+            kept = std::make_shared<KeptStatement>(db_, t.sql);
+          } catch (...) {
+            kept_.erase(sql);
+            throw;
+          }
+          return std::make_unique<KeptStatementUse>(kept);
+        }
+        kept_.erase(sql);
+      }
+    }
     const Translation t = translate(sql, Dialect::Sqlite);
     if (t.isCall) return std::make_unique<CallStatement>(*this, rights_, db_, t);
     return std::make_unique<PlainStatement>(db_, t.sql);
@@ -531,6 +599,10 @@ class SqliteConnection : public Connection {
   std::string userName() const override { return user_; }
 
  private:
+  static constexpr size_t kMaxKeptStatements = 256;
+  // The library's statements kept prepared, by their text (see prepare()).
+  std::map<std::string, std::shared_ptr<KeptStatement>> kept_;
+
   // Refuses the user unless the file lists no users, or lists this one with this password.
   // True when the user owns the database: every user of a file that lists none (a database
   // just created belongs to whoever opens it), and a listed user marked Is_Owner. A file made

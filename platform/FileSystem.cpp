@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace vx::fs {
@@ -181,6 +182,33 @@ bool replaceFile(const std::string& path, const std::string& bytes, mode_t mode,
   }
   syncFolderOf(path);
   return true;
+}
+
+bool isNetworkFolder(const std::string& folder) {
+  struct statfs info {};
+  if (::statfs(folder.c_str(), &info) != 0) return false;
+  // The magic numbers of linux/magic.h and of the file systems' own sources.
+  static constexpr unsigned long kNetworkTypes[] = {
+      0x6969,      // NFS
+      0x517B,      // SMB
+      0xFF534D42,  // CIFS
+      0xFE534D42,  // SMB2
+      0x564C,      // NCP
+      0x5346414F,  // AFS
+      0x6B414653,  // kAFS
+      0x73757245,  // Coda
+      0x01021997,  // 9P
+      0x65735546,  // FUSE (sshfs and the like)
+      0x00C36400,  // Ceph
+      0x01161970,  // GFS2
+      0x7461636F,  // OCFS2
+      0x0BD00BD0,  // Lustre
+      0x47504653,  // GPFS
+  };
+  const auto type = static_cast<unsigned long>(info.f_type) & 0xFFFFFFFFUL;
+  for (unsigned long t : kNetworkTypes)
+    if (t == type) return true;
+  return false;
 }
 
 }  // namespace vx::fs

@@ -26,6 +26,11 @@ bool setReadOnly(const std::string& path, bool readOnly);
 // renamed a new file over the path between the open and the lock.
 bool namesSameFile(int fd, const std::string& path);
 
+// Whether `folder` lies on a file system shared over the network (NFS, SMB/CIFS, AFS, 9P,
+// FUSE mounts such as sshfs, cluster file systems), where locks and shared memory between
+// machines cannot be relied on. False for a local one, and when it cannot be told.
+bool isNetworkFolder(const std::string& folder);
+
 // The folder part of `path`: "." for a bare name, "/" for a file in the root.
 std::string folderOf(const std::string& path);
 

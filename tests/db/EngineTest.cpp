@@ -1,6 +1,8 @@
 // The engine layer against real engines: a SQLite file, and the test run's PostgreSQL server
 // (PgTestServer.h). Every case runs unchanged on both, as the program's statements must.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -387,6 +389,37 @@ TEST(SqliteEngine, MissingFileIsNotCreatedUnlessAsked) {
 }  // namespace
 
 namespace {
+
+// A file made with a rollback journal (as older versions made them) opens, keeps its rows,
+// and from then on keeps a write-ahead log whose files are as private as the library file.
+TEST(SqliteEngine, AnOlderFileOpensAndKeepsAPrivateWriteAheadLog) {
+  vxtest::TempDir dir;
+  const std::string path = dir.file("old.vxdb");
+  {
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &old), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(old, "PRAGMA journal_mode = DELETE; CREATE TABLE T (X integer); "
+                                "INSERT INTO T VALUES (7)", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(old);
+  }
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  AliasSpec alias{"a", DriverKind::Sqlite, {{"PATH", path}}};
+  Session s("S", {alias});
+  Database db(s);
+  db.databaseName = "D";
+  db.aliasName = "a";
+  db.params = {"USER NAME=ada"};
+  db.open();
+  EXPECT_EQ(db.connection().run("PRAGMA journal_mode").rows.at(0).at(0), Value::text("wal"));
+  EXPECT_EQ(db.connection().run("PRAGMA synchronous").rows.at(0).at(0), Value::integer(2));  // FULL
+  db.executeScript("INSERT INTO T VALUES (8)");
+  EXPECT_EQ(db.connection().run("SELECT sum(X) FROM T").rows.at(0).at(0), Value::integer(15));
+  for (const char* companion : {"-wal", "-shm"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat((path + companion).c_str(), &st), 0) << companion;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << companion;
+  }
+}
 
 TEST(SqliteEngine, FunctionsReachOpenAndNewConnections) {
   vxtest::TempDir dir;

@@ -91,4 +91,18 @@ TEST(SqliteLibraryRights, AFileWithoutOwnerMarksAdmitsItsUsersAsDeskUsers) {
             "permission denied for table loan");
 }
 
+// The embedded engine keeps its procedures' statements prepared; one prepared with the
+// procedure's rights never answers the desk's own statement of the same text.
+TEST(LibraryRightsSqlite, AProceduresKeptStatementNeverServesTheDesk) {
+  vxtest::TestLibrary library(Engine::Sqlite);
+  auto vxdesk = library.login("vxdesk", "vxdesk-demo", "Desk");
+  const ResultSet returned = vxdesk->connection().run("call ReturnLoanBasic (:Unit, :Item)",
+                                                      {Value::integer(1), Value::text("2004")});
+  ASSERT_EQ(returned.rows.at(0).at(0).asString(), "0") << "2004 is on loan in the demo";
+  EXPECT_EQ(vxtest::errorOf<DbError>([&] {
+              vxdesk->connection().run("DELETE FROM Loan WHERE Loan_Id = :Loan", {Value::integer(1)});
+            }),
+            "permission denied for table loan");
+}
+
 }  // namespace
