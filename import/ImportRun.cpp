@@ -151,7 +151,7 @@ bool journalMatches(const JournalContents& journal, TextFile& file) {
 }  // namespace
 
 ImportRun::ImportRun(vx::db::Session& session, const std::string& databaseName)
-    : posting_(session, databaseName) {
+    : session_(session), databaseName_(databaseName), posting_(session, databaseName) {
   registerStrings();
 }
 
@@ -201,6 +201,7 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& given, int unit
                                               ImportObserver& observer) {
   ImportOutcome out;
   if (given.empty()) return out;
+  followUp_ = FollowUpList{};
   abandon();
   held_ = std::make_unique<Held>();
   // Whatever way the call ends, short of a processor fault, it lets go of what it held.
@@ -367,6 +368,7 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& given, int unit
         const int returnsBefore = posting_.AlreadyOnLoanCount;
         std::string result;
         accepted = posting_.insertdata(unitId, borrower, item, result, files.log);
+        followUp_.note(index, borrower, item, posting_.lastOutcome());
         runJournal.posted(record.offset, accepted, posting_.AlreadyOnLoanCount - returnsBefore);
         runJournal.syncIfDue();
       }
@@ -400,6 +402,8 @@ ImportOutcome ImportRun::ImportToVXDBFromFile(const std::string& given, int unit
     return out;
   }
   out.alreadyOnLoan = posting_.AlreadyOnLoanCount;
+  // While the run is still connected: the names and titles of the lines that need a person.
+  followUp_.readNames(session_, databaseName_);
 
   // CloseImportFiles. The details log is on disk first: once a line has left the workfile,
   // its outcome is logged whatever happens next. Until the workfile is replaced, the journal

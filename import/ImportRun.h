@@ -24,6 +24,7 @@
 // beside the workfile (RunJournal), so that a run that was interrupted anywhere is finished by
 // the next one without posting a line twice. A symbolic link at the path is followed.
 #include "db/Session.h"
+#include "import/FollowUp.h"
 #include "import/LoanPosting.h"
 
 #include <memory>
@@ -81,6 +82,9 @@ class ImportRun {
   static std::string changeExtension(const std::string& fileName, const std::string& extension);
 
   LoanPosting& posting() { return posting_; }
+  // The lines of the last run that need a person, with names and titles (empty before a run
+  // posted anything, and for lines an interrupted run had posted).
+  const FollowUpList& followUp() const { return followUp_; }
 
   // Lets go of what a run that did not come back holds: its lock, the workfile and its output
   // files, and removes a report it never wrote. The workfile and the journal stay as they
@@ -95,7 +99,10 @@ class ImportRun {
 
  private:
   struct Held;
+  vx::db::Session& session_;
+  std::string databaseName_;
   LoanPosting posting_;
+  FollowUpList followUp_;
   std::unique_ptr<Held> held_;
 };
 

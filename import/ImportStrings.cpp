@@ -36,6 +36,33 @@ enum NoteId : int {
 
 }  // namespace
 
+const std::vector<std::pair<int, const char*>>& followUpTexts() {
+  static const std::vector<std::pair<int, const char*>> texts = {
+      {sFollowUpMisScan, "Check for a mis-scan: unknown barcode"},
+      {sFollowUpRefused, "Lent although the database refuses the loan"},
+      {sFollowUpReserved, "Reserved or booked for someone else"},
+      {sFollowUpTaken, "Taken from another borrower and lent to this one"},
+      {sFollowUpFailed, "Failed with a database error"},
+      {sToDoMisScan, "Check the card and the item, correct the barcode in the workfile and import the line again."},
+      {sToDoRefused, "Lend the item by hand in the library system, or take the item back."},
+      {sToDoReserved, "The item is held for someone else: lend it by hand, or take it back."},
+      {sToDoTaken, "Tell the previous borrower that the loan has ended, or check the shelf."},
+      {sToDoFailed, "Import the line again."},
+      {sTakenHappened, "Returned from the previous borrower and lent to this one."},
+      {sColumnLine, "Line"},
+      {sColumnGroup, "Group"},
+      {sColumnBorrower, "Borrower"},
+      {sColumnBorrowerName, "Borrower's name"},
+      {sColumnItem, "Item"},
+      {sColumnTitle, "Title"},
+      {sColumnPrevious, "Previous borrower"},
+      {sColumnPreviousName, "Previous borrower's name"},
+      {sColumnHappened, "What happened"},
+      {sColumnToDo, "What to do"},
+  };
+  return texts;
+}
+
 void registerStrings() {
   using res::registerString;
   registerString(sCouldNotImport, "Could not import. Another process keeps the file open.");
@@ -96,6 +123,7 @@ void registerStrings() {
                  "The loans are posted and the workfile replaced, but the report could not be "
                  "written: %s. The details log is in %s.");
   for (const auto& [code, reason] : loanReasons()) registerString(sLoanCodeBase + code, reason);
+  for (const auto& [id, english] : followUpTexts()) registerString(id, english);
   registerString(sNoteBooking, "Reduced loan period, booking exists!");
   registerString(sNoteNextReserved, "Next reserved also available!");
   registerString(sNoteIll, "Reduced loan period, ILL loan!");

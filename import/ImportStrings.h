@@ -50,9 +50,35 @@ enum StringId : int {
   sNotReplacedKept,         // after sNotReplaced: every line is still in the workfile
   sReportNotWritten,        // %s why, %s the details log
   sLoanCodeBase = 3100,     // 3100 + code: the loan codes' texts and notes (see ImportStrings.cpp)
+  // The follow-up list: the groups' headings, what to do in each, and the columns.
+  sFollowUpMisScan = 3200,  // (the loan codes use 3101 to 3118 and a few above)
+                            // "Check for a mis-scan: unknown barcode"
+  sFollowUpRefused,         // "Lent although the database refuses the loan"
+  sFollowUpReserved,        // "Reserved or booked for someone else"
+  sFollowUpTaken,           // "Taken from another borrower and lent to this one"
+  sFollowUpFailed,          // "Failed with a database error"
+  sToDoMisScan,             // what to do, one per group in the same order
+  sToDoRefused,
+  sToDoReserved,
+  sToDoTaken,
+  sToDoFailed,
+  sTakenHappened,           // "Returned from the previous borrower and lent to this one."
+  sColumnLine,              // the columns of the list
+  sColumnGroup,
+  sColumnBorrower,
+  sColumnBorrowerName,
+  sColumnItem,
+  sColumnTitle,
+  sColumnPrevious,
+  sColumnPreviousName,
+  sColumnHappened,
+  sColumnToDo,
 };
 
 void registerStrings();
+
+// The follow-up list's texts, by id, in English.
+const std::vector<std::pair<int, const char*>>& followUpTexts();
 
 // The translated text of an id, as UTF-8.
 std::string text(int id);

@@ -95,6 +95,8 @@ bool LoanPosting::insertdata(int unitId, const std::string& borrower, const std:
     log.writeLine(text(sBorrowerBarcode) + borrower + text(sItemBarcode) + item);
     const std::string rejected = text(sErrorArrow) + text(sError) + text(sLoanNotPossible) + "\r\n";
     bool accepted = false;
+    last_ = LineOutcome{};
+    const int returnsBefore = AlreadyOnLoanCount;
     try {
       int code = 0;
       bool returnFailed = false, noCode = false;
@@ -103,11 +105,15 @@ bool LoanPosting::insertdata(int unitId, const std::string& borrower, const std:
         if (!LoanItem(unitId, borrower, item, code)) noCode = true;
       };
       lend();
+      last_.code = code;
+      last_.codeGiven = !noCode;
       // Returns the item and lends it once more; a return that does not give 0 ends the line.
       const auto returnAndLendAgain = [&](int attemptLine) {
         log.writeLine(text(attemptLine));
         std::string returned;
-        if (!ReturnItem(unitId, item, code, log, returned) || code != 0) {
+        const bool completed = ReturnItem(unitId, item, code, log, returned);
+        if (!completed || code != 0) {
+          last_.returnRefused = completed;
           returnFailed = true;
           reason = returned;
           return;
@@ -121,12 +127,19 @@ bool LoanPosting::insertdata(int unitId, const std::string& borrower, const std:
         resultText = text(sIssueLoanOk);
         for (const std::string& note : loanNotes(code)) resultText += "\r\n" + note;
       } else {
-        resultText = rejected + (returnFailed ? reason : noCode ? text(sLoanGaveNoCode) : loanReason(code));
+        last_.reason = returnFailed ? reason : noCode ? text(sLoanGaveNoCode) : loanReason(code);
+        // A second loan that gave no code after a good return is a failure of the posting.
+        if (noCode) last_.codeGiven = false;
+        resultText = rejected + last_.reason;
       }
     } catch (const std::exception& e) {
+      last_.reason = e.what();
+      last_.codeGiven = false;
       resultText = rejected + e.what();
       accepted = false;
     }
+    last_.accepted = accepted;
+    last_.returns = AlreadyOnLoanCount - returnsBefore;
     log.writeLine(resultText);
     return accepted;
   } catch (const std::exception&) {

@@ -11,6 +11,7 @@
 // accepted: only the code of a loan does.
 #include "db/Query.h"
 #include "db/Session.h"
+#include "import/FollowUp.h"
 #include "import/OutputFile.h"
 
 #include <optional>
@@ -40,10 +41,14 @@ class LoanPosting {
   // database cannot tell (its tables are not the ones this asks about).
   std::optional<bool> isOnLoanTo(const std::string& borrower, const std::string& item);
 
+  // How the last insertdata ended, for the follow-up list.
+  const LineOutcome& lastOutcome() const { return last_; }
+
   int AlreadyOnLoanCount = 0;
   vx::db::StoredProc& spLoan() { return spLoan_; }
 
  private:
+  LineOutcome last_;
   vx::db::StoredProc spLoan_;
   vx::db::Query qryReturn_;
   vx::db::Session& session_;

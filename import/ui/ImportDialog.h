@@ -115,6 +115,13 @@ enum DialogStringId : int {
   sUnableToOpenFile,             // "Unable to open the file."
   sImportFilter,                 // the file dialog's filter
   sImportTitle,                  // the file dialog's title
+  sFollowUpTitle,                // "Follow-up after the import": the printed page's heading
+  sPrintUnit,                    // "Library unit"
+  sPrintUser,                    // "User"
+  sPrintDate,                    // "Date"
+  sSaveFollowUpTitle,            // "Save the follow-up list": the file dialog's title
+  sFollowUpNotSaved,             // "The follow-up list could not be saved: " + why
+  sFollowUpFilter,               // "Comma Separated File (CSV)|*.csv"
 };
 
 }  // namespace vx::import
