@@ -16,6 +16,7 @@ packages=(
   lintian
   desktop-file-utils appstream
   scdoc groff-base man-db
+  poppler-utils
 )
 
 missing=()

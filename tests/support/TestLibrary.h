@@ -81,6 +81,9 @@ class TestLibrary {
   int64_t count(const std::string& sql, const std::vector<vx::db::Value>& args = {}) {
     return creator_->connection().run(sql, args).rows.at(0).at(0).asInteger();
   }
+  std::string text(const std::string& sql) {
+    return creator_->connection().run(sql).rows.at(0).at(0).asString();
+  }
 
  private:
   Engine engine_;

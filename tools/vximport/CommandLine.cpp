@@ -24,6 +24,9 @@ Options parse(const std::vector<std::string>& args) {
       haveUnit = true;
     } else if (auto passwordFileArg = a.value("--password-file")) {
       o.passwordFile = *passwordFileArg;
+    } else if (auto followUpArg = a.value("--follow-up")) {
+      if (followUpArg->empty()) throw UsageError("--follow-up takes the name of the CSV file to write");
+      o.followUp = *followUpArg;
     } else if (a.is({"--ignore-clock"})) {
       o.ignoreClock = true;
     } else if (a.is({"--password"}) || a.current().rfind("--password=", 0) == 0) {
@@ -47,7 +50,7 @@ Options parse(const std::vector<std::string>& args) {
 
 std::string usage() {
   return R"(usage: vximport WORKFILE --alias ALIAS --user USER --unit UNIT_ID
-                [--password-file FILE] [--ignore-clock]
+                [--password-file FILE] [--ignore-clock] [--follow-up FILE.csv]
        vximport --help | --version
 
 Posts every line of a workfile as a loan in the library database of ALIAS, served at the
@@ -70,6 +73,13 @@ read it.
 Progress goes to standard error: a bar with lines per second and the time left on a terminal,
 one line per thousand lines otherwise. The report is printed at the end.
 
+With --follow-up FILE.csv the lines that need a person are written to FILE.csv after the run
+(UTF-8, a header row, one row per line, private to the user): unknown barcodes to check for a
+mis-scan, items lent although the database refuses them, items reserved or booked for someone
+else, items taken from another borrower (with that borrower), and lines that failed; with the
+borrowers' names and the titles. The count of each group is printed after the report.
+
+  --follow-up FILE.csv  write the follow-up list there (only when asked: it holds names)
   --help      this text
   --version   vximport's own version
 
@@ -81,6 +91,7 @@ Exit status:
   4  could not import, nothing posted unless said (workfile missing, empty, locked, read-only,
      not a workfile or damaged; another import of it running; its journal no longer matching;
      outputs not writable; the workfile could not be replaced; an unexpected error)
+  5  the import finished, but the follow-up list could not be written
 )";
 }
 

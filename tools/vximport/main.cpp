@@ -32,7 +32,7 @@ using namespace vx::tools::vximport;
 
 namespace {
 
-enum ExitStatus { kAllAccepted = 0, kSomeRejected = 1, kUsage = 2, kNoLogin = 3, kNoImport = 4 };
+enum ExitStatus { kAllAccepted = 0, kSomeRejected = 1, kUsage = 2, kNoLogin = 3, kNoImport = 4, kNoFollowUp = 5 };
 
 // The boxes of the login on a terminal: every message is printed; a question is answered from
 // the command line (the clock question: continue only with --ignore-clock).
@@ -123,6 +123,25 @@ void protectMemory() {
 }
 
 int run(int argc, char** argv);
+
+// Writes the follow-up list when asked and prints its groups' counts; false when it could not
+// be written.
+bool writeFollowUp(const vx::import::FollowUpList& list, const std::optional<std::string>& path) {
+  if (!path) return true;
+  std::string error;
+  if (!list.saveCsv(*path, error)) {
+    std::fprintf(stderr, "vximport: the follow-up list could not be written: %s\n", error.c_str());
+    return false;
+  }
+  std::printf("Follow-up list: %s, %zu %s\n", path->c_str(), list.rows().size(),
+              list.rows().size() == 1 ? "line" : "lines");
+  for (int g = 0; g < vx::import::kFollowUpGroupCount; ++g) {
+    const auto group = static_cast<vx::import::FollowUpGroup>(g);
+    if (list.count(group) > 0)
+      std::printf("  %s: %d\n", vx::import::FollowUpList::groupHeading(group).c_str(), list.count(group));
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -221,6 +240,7 @@ int run(int argc, char** argv) {
     std::fprintf(stderr, "vximport: %s\n", r.message.c_str());
     std::printf("Processed %d %s, accepted %d, rejected %d\n", r.processed, r.processed == 1 ? "item" : "items",
                 r.accepted, r.processed - r.accepted);
+    if (!writeFollowUp(run.followUp(), o.followUp)) return kNoFollowUp;
     return r.accepted == r.processed && !r.cancelled ? kAllAccepted : kSomeRejected;
   }
   if (r.status != Status::Finished) {
@@ -238,6 +258,7 @@ int run(int argc, char** argv) {
   std::fputs(shown.c_str(), stdout);
   std::printf("Details: %s  Rejected lines: %s  Report: %s  Old workfile: %s\n", r.logFile.c_str(),
               o.workfile.c_str(), r.reportFile.c_str(), r.oldFile.c_str());
+  if (!writeFollowUp(run.followUp(), o.followUp)) return kNoFollowUp;
   return r.accepted == r.processed && !r.cancelled ? kAllAccepted : kSomeRejected;
 }
 
