@@ -52,6 +52,21 @@ void registerStrings() {
                  "The workfile %1 is in use, but it could not be remembered for the next start: "
                  "%2.\n\nScanning goes on as usual; at the next start, choose the workfile again "
                  "with Workfile ...");
+  registerString(sCardWithdrawn, "Card %1 was withdrawn (list of %2). Lend to this borrower anyway?");
+  registerString(sCopyRefused,
+                 "Copy %1 is recorded as %2: the loan will be refused when it is posted. Record it anyway?");
+  registerString(sWhyScrapped, "scrapped");
+  registerString(sWhyRecordScrapped, "scrapped (its title)");
+  registerString(sWhyLost, "lost");
+  registerString(sWhyNotForLoan, "not for loan");
+  registerString(sLooksLikeItem,
+                 "%1 looks like an item's barcode, not a borrower's card. Nothing was recorded: "
+                 "scan the borrower's card.");
+  registerString(sLooksLikeCard,
+                 "%1 looks like a borrower's card, not an item's barcode. Nothing was recorded: "
+                 "scan the item.");
+  registerString(sDeskListTaken, "Desk list %1");
+  registerString(sDeskListOld, "Desk list %1 (old)");
 }
 
 }  // namespace vx::app

@@ -29,6 +29,17 @@ enum StringId : int {
   sIsAFolder,               // a folder stands at the workfile's path
   sDictionaryUnusable,      // %1 the dictionary file's full path, %2 why it cannot be used
   sWorkfileNotRemembered,   // %1 the workfile, %2 why the registry could not keep it
+  // The desk list's warnings and refusals (only when there is a desk list).
+  sCardWithdrawn,           // %1 the card, %2 when the list was taken
+  sCopyRefused,             // %1 the copy, %2 why (one of the four below)
+  sWhyScrapped,
+  sWhyRecordScrapped,
+  sWhyLost,
+  sWhyNotForLoan,
+  sLooksLikeItem,           // %1 the barcode scanned into the borrower field
+  sLooksLikeCard,           // %1 the barcode scanned into the item field
+  sDeskListTaken,           // the status bar: %1 when the list was taken
+  sDeskListOld,             // the same, for a list older than a week
 };
 
 // Registers the texts above in the string table; safe to call more than once.

@@ -2,6 +2,7 @@
 
 #include "app/AppStrings.h"
 #include "app/VXMemo.h"
+#include "db/Value.h"
 #include "artwork/barcode_strip/StripResource.h"
 #include "workfile/Workfile.h"
 #include "i18n/Dictionary.h"
@@ -382,6 +383,7 @@ void TFVXSysDn::FormCreate(QObject*) {
   } else {
     activeFileName_.clear();
   }
+  loadDeskList();
   EnableMainForm(usable);
   if (!dictionaryProblem_.isEmpty()) reportUnusableDictionary();
   try {
@@ -463,6 +465,11 @@ void TFVXSysDn::eBorrowerKeyPress(QObject*, char& key) {
     key = 0;
     return;
   }
+  if (!deskListTakesBorrower(stripped(ui_->eBorrower->text()))) {
+    ui_->eBorrower->selectAll();  // the field stays as it was, ready for the next scan
+    key = 0;
+    return;
+  }
   setFieldColour(ui_->eItem, windowColour());
   ui_->eItem->setReadOnly(false);
   ui_->eItem->setFocus(Qt::OtherFocusReason);
@@ -492,6 +499,11 @@ void TFVXSysDn::EItemKeyPress(QObject*, char& key) {
     key = 0;
     return;
   }
+  if (!deskListTakesItem(item)) {
+    ui_->eItem->selectAll();  // nothing is written; the scan stays, selected
+    key = 0;
+    return;
+  }
   // Another desk appending to the same file holds it for a moment (the write and its sync), as
   // does the import for the moment it replaces the file: each attempt waits its turn for the
   // lock, and a pause between attempts outlasts the rest, where attempts back to back would not.
@@ -506,6 +518,70 @@ void TFVXSysDn::EItemKeyPress(QObject*, char& key) {
     showMessage(this, appText(app::sUnableToWrite));
   ui_->eItem->selectAll();
   key = 0;
+}
+
+void TFVXSysDn::loadDeskList() {
+  deskList_.reset();
+  if (!activeFileName_.isEmpty()) deskList_ = desklist::DeskList::read(desklist::deskListBeside(bytes(activeFileName_)));
+  if (!deskList_) deskList_ = desklist::DeskList::read(desklist::userDeskListPath());
+  if (!deskList_) {
+    if (deskListPanel_) ui_->sbMain->removeWidget(deskListPanel_);
+    delete deskListPanel_;
+    deskListPanel_ = nullptr;
+    return;
+  }
+  if (!deskListPanel_) {
+    deskListPanel_ = new QLabel(this);
+    deskListPanel_->setObjectName("sbMainDeskList");
+    deskListPanel_->setFrameShape(QFrame::StyledPanel);
+    deskListPanel_->setFrameShadow(QFrame::Sunken);
+    ui_->sbMain->addWidget(deskListPanel_);
+    deskListPanel_->show();
+  }
+  deskListPanel_->setText(deskListStatus());
+}
+
+QString TFVXSysDn::deskListStatus() const {
+  if (!deskList_) return {};
+  const bool old = deskList_->ageInDays(db::DateTime::now().toString()) > 7;
+  return appText(old ? app::sDeskListOld : app::sDeskListTaken).arg(QString::fromStdString(deskList_->takenShown()));
+}
+
+bool TFVXSysDn::deskListTakesBorrower(const QString& borrower) {
+  if (!deskList_) return true;
+  const std::string barcode = borrower.toStdString();
+  if (deskList_->shapes.looksLike(barcode, desklist::BarcodeKind::Borrower) == desklist::BarcodeKind::Item) {
+    userInterface().messageBox(this, appText(app::sLooksLikeItem).arg(borrower), MsgIcon::Warning,
+                               MsgButtons::Ok);
+    return false;
+  }
+  if (!deskList_->withdrawnCards.count(barcode)) return true;
+  const QString question =
+      appText(app::sCardWithdrawn).arg(borrower, QString::fromStdString(deskList_->takenShown()));
+  MsgOptions options;
+  options.defaultButton = MsgResult::No;
+  return userInterface().messageBox(this, question, MsgIcon::Warning, MsgButtons::YesNo, QString(), options) ==
+         MsgResult::Yes;
+}
+
+bool TFVXSysDn::deskListTakesItem(const QString& item) {
+  if (!deskList_) return true;
+  const std::string barcode = item.toStdString();
+  if (deskList_->shapes.looksLike(barcode, desklist::BarcodeKind::Item) == desklist::BarcodeKind::Borrower) {
+    userInterface().messageBox(this, appText(app::sLooksLikeCard).arg(item), MsgIcon::Warning,
+                               MsgButtons::Ok);
+    return false;
+  }
+  const auto refused = deskList_->refusedCopies.find(barcode);
+  if (refused == deskList_->refusedCopies.end()) return true;
+  const app::StringId why = refused->second == desklist::RefusedCopy::Scrapped        ? app::sWhyScrapped
+                            : refused->second == desklist::RefusedCopy::RecordScrapped ? app::sWhyRecordScrapped
+                            : refused->second == desklist::RefusedCopy::Lost           ? app::sWhyLost
+                                                                                       : app::sWhyNotForLoan;
+  MsgOptions options;
+  options.defaultButton = MsgResult::No;
+  return userInterface().messageBox(this, appText(app::sCopyRefused).arg(item, appText(why)),
+                                    MsgIcon::Warning, MsgButtons::YesNo, QString(), options) == MsgResult::Yes;
 }
 
 void TFVXSysDn::refuseCharacter(const QString& character) {
@@ -549,6 +625,7 @@ void TFVXSysDn::mnuOpenClick(QObject*) {
       if (name != stripped(activeFileName_)) {
         activeFileName_ = name;
         setStatusPanelText(0, name);
+        loadDeskList();
         if (!myReg_->WriteSetting("FileLocation", Variant::fromString(bytes(name))) && !myReg_->lastError().empty())
           userInterface().messageBox(this,
                                      appText(app::sWorkfileNotRemembered)

@@ -7,6 +7,7 @@
 //   Borrower entry  eBorrower writable, eItem read-only
 //   Item entry      eBorrower read-only, eItem writable
 // The window keeps no file open between operations (see workfile/Workfile.h).
+#include "desklist/DeskList.h"
 #include "workfile/Workfile.h"
 #include "vxcomp/except/VXExceptionHandle.h"
 
@@ -14,6 +15,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class QLineEdit;
 class QPushButton;
@@ -92,6 +94,9 @@ class TFVXSysDn : public QMainWindow {
   vx::i18n::TIvBinaryDictionary* IvBinaryDictionary1() const { return dictionary_; }
   vx::i18n::TIvTranslator* IvTranslator1() const { return translator_; }
   QString statusPanelText(int panel) const;
+  // What the desk knows of the library during an outage; nothing without a desk list.
+  const std::optional<vx::desklist::DeskList>& deskList() const { return deskList_; }
+  QString deskListStatus() const;
   void setStatusPanelText(int panel, const QString& text);
 
   // The colours of the entry workflow.
@@ -129,6 +134,14 @@ class TFVXSysDn : public QMainWindow {
   // A folder standing at a workfile path: says so and returns true.
   bool reportFolder(const QString& path);
   void showAboutBox();
+  // The desk list beside the workfile, else the user's (none when there is none, or it is
+  // damaged or foreign: the window then works as without one), and its age in the status bar.
+  void loadDeskList();
+  // The desk list's word on a barcode about to be taken: false when it was refused (a barcode
+  // of the other kind's shape) or the librarian answered No to its warning. Always true
+  // without a list.
+  bool deskListTakesBorrower(const QString& borrower);
+  bool deskListTakesItem(const QString& item);
 
   std::unique_ptr<Ui::TFVXSysDn> ui_;
   // The program's handler of unhandled exceptions for as long as the window lives: it shows
@@ -148,6 +161,9 @@ class TFVXSysDn : public QMainWindow {
   // The workfile operations with their text-file handle (bound anew by each operation) and
   // read caches.
   vx::workfile::Workfile workfile_;
+
+  std::optional<vx::desklist::DeskList> deskList_;
+  QLabel* deskListPanel_ = nullptr;  // only while there is a desk list
 
   QString activeFileName_;
   bool bFileOpened_ = false;

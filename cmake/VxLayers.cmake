@@ -11,7 +11,7 @@
 #     below it (vx_check_includes()). The units, from the bottom up:
 #       0 platform
 #       1 db, i18n
-#       2 vxcomp/settings, vxcomp/animated, vxcomp/version, vxcomp/access, workfile
+#       2 vxcomp/settings, vxcomp/animated, vxcomp/version, vxcomp/access, workfile, desklist
 #       3 vxcomp/except, vxcomp/login, vxcomp/about
 #       4 import
 #       5 app, tools
@@ -22,8 +22,8 @@
 #     (vx_check_includes()).
 
 set(VX_LAYER_UNITS platform db i18n vxcomp/settings vxcomp/animated vxcomp/version vxcomp/access
-    workfile vxcomp/except vxcomp/login vxcomp/about import app tools)
-set(VX_LAYER_FLOORS 0 1 1 2 2 2 2 2 3 3 3 4 5 5)
+    workfile desklist vxcomp/except vxcomp/login vxcomp/about import app tools)
+set(VX_LAYER_FLOORS 0 1 1 2 2 2 2 2 2 3 3 3 4 5 5)
 set(VX_OUTSIDE_FLOORS tests bench fuzz artwork)
 
 # Marks `target` as a core target: checked by vx_check_core_targets().

@@ -2,12 +2,14 @@
 // window (offscreen), with its message boxes and file dialog answered by a script.
 #include "app/FVXSysDn.h"
 #include "app/VXMemo.h"
+#include "desklist/DeskList.h"
 #include "platform/FileSystem.h"
 #include "platform/HelpFiles.h"
 #include "platform/ui/QtUserInterface.h"
 #include "platform/Registry.h"
 #include "platform/ScriptedUserInterface.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "vxcomp/about/ui/VXAboutBox.h"
 #include "vxcomp/about/ui/VXAboutBoxDlg.h"
@@ -31,6 +33,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 #include <sys/wait.h>
@@ -88,6 +91,8 @@ class CirculationWindow : public ::testing::Test {
   static QColor colourOf(QLineEdit* e) { return e->palette().color(QPalette::Base); }
 
   TempDir dir;
+  // The user's desk list folder is the test's own: a list taken elsewhere never shows here.
+  vxtest::ScopedEnv dataHome{"XDG_DATA_HOME", dir.file("data")};
   ScriptedUserInterface ui;
   std::string workfile = dir.file("desk.csv");
 };
@@ -797,4 +802,78 @@ TEST_F(CirculationWindow, ScreenshotsOfTheThreeStates) {
   // The strip plays to its last frame for the picture.
   EXPECT_TRUE(QTest::qWaitFor([&] { return !w->BCBmp2()->play(); }, 2000));
   shot(*w, "3-item-entry.png");
+}
+
+// The desk list beside the workfile: a withdrawn card and a refused copy are warned about
+// (No leaves the field as it was, Yes goes on), a barcode of the other kind's shape is refused,
+// and the status bar says the list's age.
+TEST_F(CirculationWindow, TheDeskListWarnsAtAWithdrawnCardARefusedCopyAndACrossScan) {
+  desklist::DeskList list;
+  list.takenAt = "2026-11-01 09:30:00";
+  list.withdrawnCards = {"1004"};
+  list.refusedCopies = {{"2002", desklist::RefusedCopy::Scrapped}};
+  list.shapes = desklist::BarcodeShapes::learn({"1001", "1002", "1003", "1004", "1005"},
+                                               {"2001", "2002", "2003", "2004", "2005", "2006"});
+  std::string error;
+  ASSERT_TRUE(list.write(dir.file("desk-list.vxdl"), error)) << error;
+  auto w = startWithWorkfile();
+  EXPECT_EQ(w->deskListStatus(), "Desk list 01.11.2026 09:30 (old)");  // older than a week
+  ASSERT_NE(w->findChild<QLabel*>("sbMainDeskList"), nullptr);
+
+  scan(w->eBorrower(), "2001");
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].text, "2001 looks like an item's barcode, not a borrower's card. Nothing was "
+                                "recorded: scan the borrower's card.");
+  EXPECT_TRUE(w->eItem()->isReadOnly());
+  EXPECT_EQ(w->eBorrower()->selectedText(), "2001");
+
+  const QString withdrawn = "Card 1004 was withdrawn (list of 01.11.2026 09:30). Lend to this borrower anyway?";
+  for (const MsgResult answer : {MsgResult::No, MsgResult::Yes}) {
+    ui.clear();
+    ui.answerNextBox(answer);
+    scan(w->eBorrower(), "1004");
+    ASSERT_EQ(ui.boxes().size(), 1u);
+    EXPECT_EQ(ui.boxes()[0].text, withdrawn);
+    EXPECT_EQ(w->eItem()->isReadOnly(), answer == MsgResult::No);
+  }
+
+  ui.clear();
+  scan(w->eItem(), "1003");
+  ASSERT_EQ(ui.boxes().size(), 1u);
+  EXPECT_EQ(ui.boxes()[0].text, "1003 looks like a borrower's card, not an item's barcode. Nothing was "
+                                "recorded: scan the item.");
+  const QString scrapped = "Copy 2002 is recorded as scrapped: the loan will be refused when it is posted. "
+                           "Record it anyway?";
+  for (const MsgResult answer : {MsgResult::No, MsgResult::Yes}) {
+    ui.clear();
+    ui.answerNextBox(answer);
+    scan(w->eItem(), "2002");
+    ASSERT_EQ(ui.boxes().size(), 1u);
+    EXPECT_EQ(ui.boxes()[0].text, scrapped);
+  }
+  ui.clear();
+  scan(w->eItem(), "2003");
+  EXPECT_TRUE(ui.boxes().empty());
+  EXPECT_EQ(readAll(workfile), "1004,2002\r\n1004,2003\r\n");
+}
+
+// Without a whole desk list of ours, the window is exactly as without one.
+TEST_F(CirculationWindow, AMissingDamagedOrForeignDeskListLeavesTheWindowAsWithout) {
+  desklist::DeskList list;
+  list.takenAt = "2026-12-08 14:00:00";
+  list.withdrawnCards = {"1004"};
+  const std::string whole = list.serialize();
+  for (const std::string& bytes : {std::string(), whole.substr(0, whole.size() - 3), std::string("1001,2001\r\n")}) {
+    if (bytes.empty())
+      std::filesystem::remove(dir.file("desk-list.vxdl"));
+    else
+      writeAll(dir.file("desk-list.vxdl"), bytes);
+    writeAll(workfile, "");
+    auto w = startWithWorkfile();
+    EXPECT_EQ(w->findChild<QLabel*>("sbMainDeskList"), nullptr);
+    scan(w->eBorrower(), "1004");
+    scan(w->eItem(), "1004");
+    EXPECT_TRUE(ui.boxes().empty());
+    EXPECT_EQ(readAll(workfile), "1004,1004\r\n");
+  }
 }

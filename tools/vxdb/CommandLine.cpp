@@ -6,7 +6,8 @@ Options parse(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError("no command given");
   Options o;
   o.command = args[0];
-  if (o.command != "create" && o.command != "seed" && o.command != "drop" && o.command != "list")
+  if (o.command != "create" && o.command != "seed" && o.command != "drop" && o.command != "list" &&
+      o.command != "desk-list")
     throw UsageError("unknown command \"" + o.command + "\"");
   std::vector<std::string> positional;
   Arguments a(std::vector<std::string>(args.begin() + 1, args.end()));
@@ -34,7 +35,13 @@ Options parse(const std::vector<std::string>& args) {
     return o;
   }
   if (positional.empty()) throw UsageError(o.command + " needs an ALIAS");
-  if (positional.size() > 1) throw UsageError("unexpected argument \"" + positional[1] + "\"");
+  if (o.command == "desk-list") {
+    if (positional.size() < 2) throw UsageError("desk-list needs an ALIAS and the FILE to write");
+    if (positional.size() > 2) throw UsageError("unexpected argument \"" + positional[2] + "\"");
+    o.file = positional[1];
+  } else if (positional.size() > 1) {
+    throw UsageError("unexpected argument \"" + positional[1] + "\"");
+  }
   o.alias = positional[0];
   return o;
 }

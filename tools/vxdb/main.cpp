@@ -24,6 +24,7 @@
 #include "db/SqliteDriver.h"
 #include "db/library/DemoAlias.h"
 #include "db/library/LibraryDatabase.h"
+#include "desklist/DeskList.h"
 #include "tools/common/PasswordSource.h"
 #include "tools/common/ProgramVersion.h"
 #include "platform/FileSystem.h"
@@ -37,6 +38,7 @@ std::string usage() {
   return "usage: vxdb create ALIAS [--user U] [--password-file FILE] [--demo | --no-demo]\n"
          "       vxdb seed ALIAS [--user U] [--password-file FILE]\n"
          "       vxdb drop ALIAS [--user U] [--password-file FILE]\n"
+         "       vxdb desk-list ALIAS FILE [--user U] [--password-file FILE]\n"
          "       vxdb list\n"
          "       vxdb --help | --version\n"
          "\n"
@@ -51,6 +53,11 @@ std::string usage() {
          "          database.\n"
          "  drop    removes the library database: the SQLite file, or DROP DATABASE on the server.\n"
          "          Only a library database is dropped, and only by its owner.\n"
+         "  desk-list  takes the desk list from the library database of ALIAS into FILE (made\n"
+         "          private to the user): the withdrawn cards, the copies the database would refuse\n"
+         "          (scrapped, lost, not for loan), the shapes of its barcodes, and when it was taken.\n"
+         "          No names. The desks read it as desk-list.vxdl beside their workfile and warn at\n"
+         "          the scan during the next outage.\n"
          "  list    the configured aliases with their drivers and databases.\n"
          "\n"
          "On SQLite the user who creates the file (--user) becomes its owner, who alone may\n"
@@ -205,6 +212,17 @@ int create(Session& session, const Options& o) {
   return 0;
 }
 
+int deskList(Session& session, const Options& o) {
+  auto db = openLibrary(session, o);
+  const vx::desklist::DeskList list = vx::desklist::takeDeskList(session, db->databaseName);
+  std::string error;
+  if (!list.write(o.file, error)) throw DbError("The desk list could not be written: " + error);
+  std::cout << "Desk list of " << o.alias << " taken " << list.takenShown() << " into " << o.file << ": "
+            << list.withdrawnCards.size() << " withdrawn cards, " << list.refusedCopies.size()
+            << " copies to be refused\n";
+  return 0;
+}
+
 int seed(Session& session, const Options& o) {
   auto db = openLibrary(session, o);
   if (!isLibraryDatabase(*db))
@@ -330,6 +348,7 @@ int main(int argc, char** argv) {
     if (o.command == "list") return list(session);
     if (o.command == "create") return create(session, o);
     if (o.command == "seed") return seed(session, o);
+    if (o.command == "desk-list") return deskList(session, o);
     return drop(session, o);
   } catch (const DbError& e) {
     std::cerr << "vxdb: " << e.what() << "\n";
