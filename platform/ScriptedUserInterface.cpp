@@ -21,6 +21,8 @@ QStringList ScriptedUserInterface::boxTexts() const {
 void ScriptedUserInterface::clear() {
   boxes_.clear();
   fileRequests_.clear();
+  saveRequests_.clear();
+  printDialogs_ = 0;
   help_.clear();
   urls_.clear();
 }
@@ -47,6 +49,23 @@ std::optional<QString> ScriptedUserInterface::openFile(QWidget*, const OpenFileR
   fileAnswers_.pop_front();
   if (!chosen) return std::nullopt;
   return name;
+}
+
+std::optional<QString> ScriptedUserInterface::saveFile(QWidget*, const SaveFileRequest& request) {
+  saveRequests_.push_back(request);
+  if (saveAnswers_.empty()) return std::nullopt;
+  const auto [chosen, name] = saveAnswers_.front();
+  saveAnswers_.pop_front();
+  if (!chosen) return std::nullopt;
+  return name;
+}
+
+bool ScriptedUserInterface::choosePrinter(QWidget*, QPrinter& printer) {
+  ++printDialogs_;
+  if (printAnswers_.empty()) return false;
+  const auto answer = std::move(printAnswers_.front());
+  printAnswers_.pop_front();
+  return answer && answer(printer);
 }
 
 void ScriptedUserInterface::showHelp(QWidget*, const QString& helpFile, int context) {

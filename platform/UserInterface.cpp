@@ -30,6 +30,10 @@ class HeadlessUserInterface : public UserInterface {
 
 }  // namespace
 
+std::optional<QString> UserInterface::saveFile(QWidget*, const SaveFileRequest&) { return std::nullopt; }
+
+bool UserInterface::choosePrinter(QWidget*, QPrinter&) { return false; }
+
 void UserInterface::openUrl(QWidget*, const QString& url) {
   std::fprintf(stderr, "open %s\n", url.toLocal8Bit().constData());
 }

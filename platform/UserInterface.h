@@ -1,6 +1,7 @@
 #pragma once
-// The one door through which the program shows message boxes, the file-open dialog and
-// help, and hands web addresses to the user's browser. Nothing else in the program calls QMessageBox or QFileDialog: the Qt implementation
+// The one door through which the program shows message boxes, the file-open and file-save
+// dialogs, the print dialog and help, and hands web addresses to the user's browser. Nothing
+// else in the program calls QMessageBox, QFileDialog or QPrintDialog: the Qt implementation
 // shows the real thing, and tests install a scripted implementation that answers from a
 // queue and records every box it was asked to show.
 #include <QString>
@@ -8,6 +9,7 @@
 
 #include <optional>
 
+class QPrinter;
 class QWidget;
 
 namespace vx {
@@ -36,6 +38,16 @@ struct OpenFileRequest {
   bool noReadOnlyReturn = false; // refuse files that are read-only
 };
 
+// What a file-save dialog is asked to do.
+struct SaveFileRequest {
+  QString title;
+  // Filter entries as "Description|pattern;pattern", in order.
+  QStringList filters;
+  QString initialPath;
+  QString defaultSuffix;         // added to a name given without one ("csv")
+  bool overwritePrompt = true;   // ask before an existing file is replaced
+};
+
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
@@ -48,6 +60,15 @@ class UserInterface {
 
   // Shows the file-open dialog; nullopt when the user cancels.
   virtual std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request) = 0;
+
+  // Shows the file-save dialog; nullopt when the user cancels. The dialog only chooses the
+  // name: the caller writes the file. Without a desktop (this default) it is cancelled.
+  virtual std::optional<QString> saveFile(QWidget* parent, const SaveFileRequest& request);
+
+  // Shows the print dialog for `printer`, which the caller has set up (page size,
+  // orientation). true: the user chose to print, and `printer` is set up as chosen; false:
+  // cancelled, nothing to print. Without a desktop (this default) it is cancelled.
+  virtual bool choosePrinter(QWidget* parent, QPrinter& printer);
 
   // Shows the help topic `context` of the help file `helpFile` (see HelpFiles.h).
   virtual void showHelp(QWidget* parent, const QString& helpFile, int context) = 0;
@@ -62,7 +83,7 @@ class UserInterface {
 // it (nullptr) before the object dies. The program's application object installs the real
 // windows (ui/VXApplication.h). Until something is installed, a headless interface answers:
 // it writes each box's text to standard error and takes the answer that changes nothing
-// (OK for a notice; No or Cancel for a question; a cancelled file dialog).
+// (OK for a notice; No or Cancel for a question; a cancelled file or print dialog).
 UserInterface& userInterface();
 void setUserInterface(UserInterface* ui);
 

@@ -4,6 +4,7 @@
 #include "i18n/ui/TargetProperties.h"
 #include "i18n/ui/Translator.h"
 #include "import/ImportStrings.h"
+#include "import/ui/FollowUpPrint.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/ProcessorFault.h"
 #include "platform/CodePage1252.h"
@@ -17,7 +18,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
+#include <QPrinter>
+#include <QTreeWidget>
 
 #include <exception>
 #include <fstream>
@@ -74,7 +80,56 @@ void registerDialogStrings() {
   vx::res::registerString(vx::import::sImportFilter,
                           "Comma Separated File (CSV)|*.CSV|Text File (TXT)|*.TXT|Error Log File (ERR)|*.ERR|All files|*.*");
   vx::res::registerString(vx::import::sImportTitle, "Open");
+  vx::res::registerString(vx::import::sFollowUpTitle, "Follow-up after the import");
+  vx::res::registerString(vx::import::sPrintUnit, "Library unit");
+  vx::res::registerString(vx::import::sPrintUser, "User");
+  vx::res::registerString(vx::import::sPrintDate, "Date");
+  vx::res::registerString(vx::import::sSaveFollowUpTitle, "Save the follow-up list");
+  vx::res::registerString(vx::import::sFollowUpNotSaved, "The follow-up list could not be saved: ");
+  vx::res::registerString(vx::import::sFollowUpFilter, "Comma Separated File (CSV)|*.csv");
+  vx::res::registerString(vx::import::sFollowUpNotPrinted, "The follow-up list could not be printed.");
 }
+
+// The file dialog's filter entries from a string table text "Description|pattern|...".
+QStringList filterEntries(const QString& text) {
+  QStringList entries;
+  const QStringList parts = text.split('|');
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) entries << parts[i] + '|' + parts[i + 1];
+  return entries;
+}
+
+// The follow-up tree: the groups' items, and the rows under them. Sorting by a column sorts
+// the rows inside each group; the groups keep the list's order in both directions (Qt sorts
+// a descending column by asking the items the other way round, so a group answers by the
+// order the header shows).
+constexpr int kKeyRole = Qt::UserRole;  // a group's index, a row's line
+constexpr int kLineColumn = 0;
+constexpr size_t kGroupCell = 1;  // FollowUpList::cells(): the group, shown as the parent
+constexpr int kWidestColumn = 240;
+
+class FollowUpGroupItem : public QTreeWidgetItem {
+ public:
+  explicit FollowUpGroupItem(int group) { setData(0, kKeyRole, group); }
+  bool operator<(const QTreeWidgetItem& other) const override {
+    const int mine = data(0, kKeyRole).toInt(), theirs = other.data(0, kKeyRole).toInt();
+    const bool descending = treeWidget() && treeWidget()->header()->sortIndicatorOrder() == Qt::DescendingOrder;
+    return descending ? theirs < mine : mine < theirs;
+  }
+};
+
+class FollowUpRowItem : public QTreeWidgetItem {
+ public:
+  FollowUpRowItem(QTreeWidgetItem* group, int line) : QTreeWidgetItem(group) { setData(0, kKeyRole, line); }
+  bool operator<(const QTreeWidgetItem& other) const override {
+    const int line = data(0, kKeyRole).toInt(), otherLine = other.data(0, kKeyRole).toInt();
+    const int column = treeWidget() ? treeWidget()->sortColumn() : kLineColumn;
+    if (column != kLineColumn) {
+      const int order = text(column).localeAwareCompare(other.text(column));
+      if (order != 0) return order < 0;
+    }
+    return line < otherLine;
+  }
+};
 
 }  // namespace
 
@@ -102,6 +157,11 @@ TVXImport::TVXImport(QWidget* parent, vx::i18n::TIvDictionary* dictionary, vx::d
   connect(ui_->cmdClose, &QPushButton::clicked, this, [this] { cmdCloseClick(); });
   connect(ui_->cmdDetails, &QPushButton::clicked, this, [this] { cmdDetailsClick(); });
   connect(ui_->cmdReport, &QPushButton::clicked, this, [this] { cmdReportClick(); });
+  connect(ui_->cmdPrint, &QPushButton::clicked, this, [this] { cmdPrintClick(); });
+  connect(ui_->cmdSaveCsv, &QPushButton::clicked, this, [this] { cmdSaveCsvClick(); });
+  // Qt's header starts with a descending indicator; the list starts in line order.
+  ui_->tvFollowUp->header()->setSortIndicator(kLineColumn, Qt::AscendingOrder);
+  ui_->tvFollowUp->setSortingEnabled(true);
   auto* help = new QAction(this);
   help->setShortcut(QKeySequence::HelpContents);
   connect(help, &QAction::triggered, this,
@@ -147,6 +207,7 @@ TVXImport::TVXImport(QWidget* parent, vx::i18n::TIvDictionary* dictionary, vx::d
   }
   if (!connected)
     vx::showMessage(this, loadResString(vx::import::sDatabaseNotAvailable));
+  fillFollowUp();  // the column headings, in the language the login chose
 }
 
 TVXImport::~TVXImport() = default;
@@ -163,6 +224,7 @@ QLineEdit* TVXImport::eTotal() const { return ui_->eTotal; }
 QProgressBar* TVXImport::pbImport() const { return ui_->pbImport; }
 QTextEdit* TVXImport::reResult() const { return ui_->reResult; }
 QTabWidget* TVXImport::ImportPage() const { return ui_->ImportPage; }
+QTreeWidget* TVXImport::tvFollowUp() const { return ui_->tvFollowUp; }
 QWidget* TVXImport::pProgress() const { return ui_->pProgress; }
 QString TVXImport::percentText() const { return ui_->lpercent->text(); }
 QString TVXImport::maxText() const { return ui_->lMax->text(); }
@@ -179,8 +241,7 @@ void TVXImport::Execute() {
 void TVXImport::cmdbrowseClick() {
   vx::OpenFileRequest request;
   request.title = loadResString(vx::import::sImportTitle);
-  const QStringList parts = loadResString(vx::import::sImportFilter).split('|');
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) request.filters << parts[i] + '|' + parts[i + 1];
+  request.filters = filterEntries(loadResString(vx::import::sImportFilter));
   request.initialPath = ui_->eFileLocation->text();
   request.hideReadOnly = true;
   request.pathMustExist = true;
@@ -205,6 +266,8 @@ void TVXImport::cmdImportClick() {
   ui_->cmdbrowse->setEnabled(false);
   ui_->cmdClose->setEnabled(false);
   ui_->cmdCancel->setEnabled(true);
+  ui_->cmdPrint->setEnabled(false);
+  ui_->cmdSaveCsv->setEnabled(false);
   ui_->pbImport->setValue(0);
   ui_->lpercent->setText("0 %");
   // Whatever ends the run, the dialog comes back to its resting state: an error out of the run
@@ -232,6 +295,9 @@ void TVXImport::cmdImportClick() {
   }
   if (outcome_.status == Status::Finished) {
     finished_ = outcome_;
+    followUp_ = run_->followUp();
+    followUpTime_ = QDateTime::currentDateTime();
+    fillFollowUp();
     if (loadIntoResult(outcome_.reportFile)) {
       ui_->cmdDetails->setEnabled(true);
       ui_->ImportPage->setCurrentWidget(ui_->TabResult);
@@ -256,7 +322,89 @@ void TVXImport::endRun() {
   ui_->cmdImport->setEnabled(true);
   ui_->cmdbrowse->setEnabled(true);
   ui_->cmdClose->setEnabled(true);
+  ui_->cmdPrint->setEnabled(!followUp_.empty());
+  ui_->cmdSaveCsv->setEnabled(!followUp_.empty());
   running_ = false;
+}
+
+void TVXImport::fillFollowUp() {
+  using vx::import::FollowUpList;
+  QTreeWidget* tree = ui_->tvFollowUp;
+  tree->setSortingEnabled(false);  // the items are placed first, then sorted once
+  tree->clear();
+  QStringList headings;
+  const std::vector<std::string> columns = FollowUpList::columnHeadings();
+  for (size_t c = 0; c < columns.size(); ++c)
+    if (c != kGroupCell) headings << QString::fromStdString(columns[c]);
+  tree->setColumnCount(static_cast<int>(headings.size()));
+  tree->setHeaderLabels(headings);
+  for (int g = 0; g < vx::import::kFollowUpGroupCount; ++g) {
+    const auto group = static_cast<vx::import::FollowUpGroup>(g);
+    if (followUp_.count(group) == 0) continue;
+    auto* groupItem = new FollowUpGroupItem(g);
+    groupItem->setText(0, QString::fromStdString(FollowUpList::groupHeading(group)) + " (" +
+                              QString::number(followUp_.count(group)) + ")");
+    QFont bold = tree->font();
+    bold.setBold(true);
+    groupItem->setFont(0, bold);
+    tree->addTopLevelItem(groupItem);
+    groupItem->setFirstColumnSpanned(true);
+    for (const vx::import::FollowUpRow& row : followUp_.rows()) {
+      if (row.group != group) continue;
+      auto* item = new FollowUpRowItem(groupItem, row.line);
+      const std::vector<std::string> cells = FollowUpList::cells(row);
+      int column = 0;
+      for (size_t c = 0; c < cells.size(); ++c) {
+        if (c == kGroupCell) continue;
+        const QString cell = QString::fromStdString(cells[c]);
+        item->setText(column, cell);
+        item->setToolTip(column, cell);  // the long texts are cut in their column
+        ++column;
+      }
+      item->setTextAlignment(kLineColumn, Qt::AlignRight | Qt::AlignVCenter);
+    }
+  }
+  tree->expandAll();
+  for (int c = 0; c < tree->columnCount(); ++c) {
+    tree->resizeColumnToContents(c);
+    if (tree->columnWidth(c) > kWidestColumn) tree->setColumnWidth(c, kWidestColumn);
+  }
+  tree->setSortingEnabled(true);  // sorts by the column and order the header shows
+}
+
+void TVXImport::cmdPrintClick() {
+  if (running_ || followUp_.empty()) return;
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setPageSize(QPageSize(QPageSize::A4));
+  printer.setPageOrientation(QPageLayout::Landscape);
+  printer.setDocName(loadResString(vx::import::sFollowUpTitle));
+  if (!vx::userInterface().choosePrinter(this, printer)) return;
+  vx::import::FollowUpHeader header;
+  header.unit = QString::fromStdString(login_->UnitName());
+  header.user = QString::fromStdString(login_->loginData().UserName());
+  header.finished = followUpTime_;
+  header.processed = finished_.processed;
+  header.accepted = finished_.accepted;
+  header.rejected = finished_.processed - finished_.accepted;
+  // A printer that cannot start writes its output nowhere (a print-to-file in a folder the
+  // user may not write, a spool file that cannot be made): said, never taken for printed.
+  if (!vx::import::printFollowUp(printer, followUp_, header))
+    vx::userInterface().messageBox(this, loadResString(vx::import::sFollowUpNotPrinted), vx::MsgIcon::Error,
+                                   vx::MsgButtons::Ok);
+}
+
+void TVXImport::cmdSaveCsvClick() {
+  if (running_ || followUp_.empty()) return;
+  vx::SaveFileRequest request;
+  request.title = loadResString(vx::import::sSaveFollowUpTitle);
+  request.filters = filterEntries(loadResString(vx::import::sFollowUpFilter));
+  request.defaultSuffix = "csv";
+  const auto chosen = vx::userInterface().saveFile(this, request);
+  if (!chosen) return;
+  std::string error;
+  if (!followUp_.saveCsv(chosen->toStdString(), error))
+    vx::userInterface().messageBox(this, loadResString(vx::import::sFollowUpNotSaved) + QString::fromStdString(error),
+                                   vx::MsgIcon::Error, vx::MsgButtons::Ok);
 }
 
 void TVXImport::cmdCancelClick() {
@@ -321,6 +469,10 @@ void TVXImport::FormClose() {
   for (QLineEdit* e : {ui_->eRejected, ui_->eOK, ui_->eTotal}) e->setText("0");
   ui_->eFileLocation->clear();
   ui_->reResult->clear();
+  followUp_ = {};
+  fillFollowUp();
+  ui_->cmdPrint->setEnabled(false);
+  ui_->cmdSaveCsv->setEnabled(false);
 }
 
 void TVXImport::started(int total) {

@@ -1,14 +1,17 @@
 #pragma once
 // The import dialog: logs on to the library database while it is created (the login dialog,
 // the unit, the right to run "System Down Import"), then lets the librarian choose the
-// workfile, start and cancel the run, and read its report and details log.
+// workfile, start and cancel the run, read its report and details log, and see, print or save
+// the follow-up list of the lines that need a person.
 //
 // The circulation window creates it, hands it the workfile (SelectImportPage, SetFileLocation,
 // SetFileValid) and calls Execute, which shows it only when the login succeeded. The window's
 // own operations the dialog needs come as callbacks, so that the dialog does not depend on
 // the window: the workfile check of Browse, and what Close does after a finished run.
+#include "import/FollowUp.h"
 #include "import/ImportRun.h"
 
+#include <QDateTime>
 #include <QDialog>
 
 #include <functional>
@@ -19,6 +22,7 @@ class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QTextEdit;
+class QTreeWidget;
 class TVXAccess;
 class TVXLogin;
 namespace Ui {
@@ -60,6 +64,9 @@ class TVXImport : public QDialog, private vx::import::ImportObserver {
   // The last run that finished: what Details and Report show, also after a later Import click
   // that found nothing to import.
   const vx::import::ImportOutcome& lastFinished() const { return finished_; }
+  // The follow-up list of the last run that finished: what the Follow-up tab shows, prints
+  // and saves (empty before the first).
+  const vx::import::FollowUpList& followUp() const { return followUp_; }
 
   void cmdbrowseClick();
   void cmdImportClick();
@@ -67,6 +74,10 @@ class TVXImport : public QDialog, private vx::import::ImportObserver {
   void cmdCloseClick();
   void cmdDetailsClick();
   void cmdReportClick();
+  // Print and Save as CSV of the Follow-up tab; nothing happens while a run is running or the
+  // list is empty. Save writes only the file the librarian chose (private to the user).
+  void cmdPrintClick();
+  void cmdSaveCsvClick();
   void VXLogin1AccessControl(bool& granted);
 
   QLineEdit* eFileLocation() const;
@@ -76,6 +87,7 @@ class TVXImport : public QDialog, private vx::import::ImportObserver {
   QProgressBar* pbImport() const;
   QTextEdit* reResult() const;
   QTabWidget* ImportPage() const;
+  QTreeWidget* tvFollowUp() const;
   QPushButton* button(const char* name) const;
   QWidget* pProgress() const;
   QString percentText() const;
@@ -93,6 +105,7 @@ class TVXImport : public QDialog, private vx::import::ImportObserver {
 
   bool loadIntoResult(const std::string& file);
   void endRun();  // the buttons as they are between runs
+  void fillFollowUp();
   void FormClose();
 
   std::unique_ptr<Ui::TVXImport> ui_;
@@ -102,6 +115,8 @@ class TVXImport : public QDialog, private vx::import::ImportObserver {
   vx::i18n::TIvTranslator* translator_ = nullptr;
   vx::import::ImportOutcome outcome_;
   vx::import::ImportOutcome finished_;
+  vx::import::FollowUpList followUp_;
+  QDateTime followUpTime_;  // when the run of followUp_ finished
   bool imported_ = false;
   bool cancelled_ = false;
   bool running_ = false;
@@ -122,6 +137,7 @@ enum DialogStringId : int {
   sSaveFollowUpTitle,            // "Save the follow-up list": the file dialog's title
   sFollowUpNotSaved,             // "The follow-up list could not be saved: " + why
   sFollowUpFilter,               // "Comma Separated File (CSV)|*.csv"
+  sFollowUpNotPrinted,           // "The follow-up list could not be printed."
 };
 
 }  // namespace vx::import

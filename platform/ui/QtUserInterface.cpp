@@ -19,6 +19,8 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QTextBrowser>
 #include <QTreeView>
 #include <QUrl>
@@ -205,6 +207,28 @@ std::optional<QString> QtUserInterface::openFile(QWidget* parent, const OpenFile
     return name;
   }
   return std::nullopt;
+}
+
+std::optional<QString> QtUserInterface::saveFile(QWidget* parent, const SaveFileRequest& request) {
+  QFileDialog dialog(parent, request.title, QFileInfo(request.initialPath).absolutePath(),
+                     qtFilter(request.filters));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // Qt's own dialog, as for opening: the program's language and locale.
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+  dialog.setLocale(QLocale());
+  dialog.setProxyModel(new LocaleFormats(QLocale()));  // the dialog owns it
+  fitDateColumn(dialog, QLocale());
+  if (!request.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.defaultSuffix);
+  if (!request.initialPath.isEmpty()) dialog.selectFile(QFileInfo(request.initialPath).fileName());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first();
+}
+
+bool QtUserInterface::choosePrinter(QWidget* parent, QPrinter& printer) {
+  QPrintDialog dialog(&printer, parent);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 void QtUserInterface::showHelp(QWidget* parent, const QString& helpFile, int context) {

@@ -1,6 +1,6 @@
 #pragma once
-// The real message boxes, file-open dialog and help viewer; web addresses go to the desktop's
-// browser.
+// The real message boxes, file dialogs, print dialog and help viewer; web addresses go to the
+// desktop's browser.
 #include "platform/UserInterface.h"
 
 namespace vx {
@@ -12,6 +12,8 @@ class QtUserInterface : public UserInterface {
   MsgResult messageBox(QWidget* parent, const QString& text, MsgIcon icon, MsgButtons buttons,
                        const QString& caption = QString(), const MsgOptions& options = {}) override;
   std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request) override;
+  std::optional<QString> saveFile(QWidget* parent, const SaveFileRequest& request) override;
+  bool choosePrinter(QWidget* parent, QPrinter& printer) override;
   void showHelp(QWidget* parent, const QString& helpFile, int context) override;
   void openUrl(QWidget* parent, const QString& url) override;
 };
