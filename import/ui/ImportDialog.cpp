@@ -4,6 +4,8 @@
 #include "i18n/ui/TargetProperties.h"
 #include "i18n/ui/Translator.h"
 #include "import/ImportStrings.h"
+#include "desklist/DeskList.h"
+#include "db/Database.h"
 #include "import/ui/FollowUpPrint.h"
 #include "platform/ExceptionHandler.h"
 #include "platform/ProcessorFault.h"
@@ -207,10 +209,41 @@ TVXImport::TVXImport(QWidget* parent, vx::i18n::TIvDictionary* dictionary, vx::d
   }
   if (!connected)
     vx::showMessage(this, loadResString(vx::import::sDatabaseNotAvailable));
+  else
+    startDeskList(session);
   fillFollowUp();  // the column headings, in the language the login chose
 }
 
-TVXImport::~TVXImport() = default;
+TVXImport::~TVXImport() { finishDeskList(); }
+
+void TVXImport::startDeskList(vx::db::Session& session) {
+  // The list is a help for the next outage, never a reason for the import to fail: whatever
+  // goes wrong here leaves the list that was there.
+  try {
+    const vx::db::AliasSpec alias = session.alias(login_->aliasName);
+    const std::vector<std::string> params = login_->params;
+    const std::string path = vx::desklist::userDeskListPath();
+    deskListTaker_ = std::thread([alias, params, path] {
+      try {
+        vx::db::Session own("DeskList", {alias});
+        vx::db::Database db(own);
+        db.databaseName = "VXDB";
+        db.aliasName = alias.name;
+        db.params = params;
+        db.open();
+        const vx::desklist::DeskList list = vx::desklist::takeDeskList(own, "VXDB");
+        std::string error;
+        (void)list.write(path, error);
+      } catch (...) {
+      }
+    });
+  } catch (const std::exception&) {
+  }
+}
+
+void TVXImport::finishDeskList() {
+  if (deskListTaker_.joinable()) deskListTaker_.join();
+}
 
 void TVXImport::VXLogin1AccessControl(bool& granted) {
   granted = access_->AccessLevel() == 1;

@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 class QLineEdit;
 class QProgressBar;
@@ -55,6 +56,10 @@ class TVXImport : public QDialog, private vx::import::ImportObserver {
   void SetFileValid(bool valid);
   // Shows the dialog modally when the login component is connected; else returns at once.
   void Execute();
+
+  // Waits until the desk list taken after the login is written (or given up); the dialog's
+  // destruction waits too.
+  void finishDeskList();
 
   bool Imported() const { return imported_; }
   bool Cancelled() const { return cancelled_; }
@@ -104,6 +109,7 @@ class TVXImport : public QDialog, private vx::import::ImportObserver {
   bool cancelRequested() override { return cancelled_; }
 
   bool loadIntoResult(const std::string& file);
+  void startDeskList(vx::db::Session& session);
   void endRun();  // the buttons as they are between runs
   void fillFollowUp();
   void FormClose();
@@ -112,6 +118,9 @@ class TVXImport : public QDialog, private vx::import::ImportObserver {
   std::unique_ptr<TVXLogin> login_;
   std::unique_ptr<TVXAccess> access_;
   std::unique_ptr<vx::import::ImportRun> run_;
+  // Takes the desk list after the login, on a connection of its own, while the librarian
+  // works in the dialog; joined when the dialog goes.
+  std::thread deskListTaker_;
   vx::i18n::TIvTranslator* translator_ = nullptr;
   vx::import::ImportOutcome outcome_;
   vx::import::ImportOutcome finished_;

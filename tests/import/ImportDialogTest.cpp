@@ -14,6 +14,7 @@
 #include "platform/Registry.h"
 #include "platform/ScriptedUserInterface.h"
 #include "tests/support/ScopedEnv.h"
+#include "desklist/DeskList.h"
 #include "tests/support/ScriptedLoginUi.h"
 #include "tests/support/TestLibrary.h"
 #include "vxcomp/login/VXLogin.h"
@@ -103,6 +104,7 @@ class ImportDialog : public ::testing::Test {
 
   vxtest::TempDir dir_;
   vxtest::ScopedEnv runtime_{"XDG_RUNTIME_DIR", std::nullopt};
+  vxtest::ScopedEnv dataHome_{"XDG_DATA_HOME", dir_.file("data")};  // where the login writes the desk list
   std::filesystem::path old_;
   vxtest::TestLibrary library_{vxtest::Engine::Sqlite};
   i18n::TIvBinaryDictionary dictionary_;
@@ -189,6 +191,23 @@ TEST_F(ImportDialog, CancelStopsAfterTheLineAndASecondImportClickWaitsForTheRun)
   EXPECT_EQ(d->lastOutcome().processed, 1);
   EXPECT_EQ(readAll(work), bytes);  // the rejected first line and the rest, all kept
   EXPECT_TRUE(d->VXLogin1().Connected());
+}
+
+// A login of the dialog takes the desk list for the next outage into the user's data folder,
+// private; a refused login takes none.
+TEST_F(ImportDialog, ALoginTakesTheDeskListAndARefusedOneDoesNot) {
+  const std::string path = dir_.file("data/vellumdex/desk-list.vxdl");
+  auto refused = open("vxguest");
+  refused->finishDeskList();
+  EXPECT_FALSE(std::filesystem::exists(path));
+  auto d = open();
+  d->finishDeskList();
+  const auto list = desklist::DeskList::read(path);
+  ASSERT_TRUE(list);
+  EXPECT_TRUE(list->withdrawnCards.count("1004"));
+  EXPECT_TRUE(list->refusedCopies.count("2002"));
+  EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST_F(ImportDialog, BrowseChecksTheFileAndARefusedLoginShowsNoDialog) {
