@@ -34,7 +34,9 @@ for path in \
   usr/lib/vellumdex/vximport usr/lib/vellumdex/vxdb usr/lib/vellumdex/vxsql \
   usr/lib/vellumdex/mldc usr/lib/vellumdex/vxver \
   usr/share/vellumdex/postgres/schema.sql usr/share/vellumdex/sqlite/demo.sql \
-  etc/vellumdex/aliases.ini \
+  etc/vellumdex/aliases.ini etc/vellumdex/desk-list.conf \
+  lib/systemd/system/vellumdex-desk-list@.service lib/systemd/system/vellumdex-desk-list@.timer \
+  usr/share/vellumdex/demo/mixed-workfile.csv \
   usr/share/man/man1/vxdown.1.gz usr/share/man/man1/vximport.1.gz usr/share/man/man1/vxdb.1.gz \
   usr/share/man/man1/vxsql.1.gz usr/share/man/man1/mldc.1.gz usr/share/man/man1/vxver.1.gz \
   usr/share/applications/org.example.vellumdex.SystemDown.desktop \
