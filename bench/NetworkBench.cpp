@@ -22,6 +22,8 @@
 //
 //   eval "export $(scripts/pg-test-cluster.sh start /tmp/vxpg-netbench | tail -3 | tr '\n' ' ')"
 //   bench_network [--delays 0,12.5,50] [--lines 1000]
+//   bench_network --desk-list [--delays 12.5]   the desk list of a library of 100,000 borrowers
+//                                                and 1,000,000 copies: taken, read, refusals
 //   scripts/pg-test-cluster.sh stop /tmp/vxpg-netbench
 // The delays are one-way, in milliseconds. At a delay of 50 ms the import runs over 200 lines
 // unless --lines is given (1,000 lines take about four minutes there).
@@ -31,6 +33,7 @@
 #include "db/Query.h"
 #include "db/Session.h"
 #include "db/StatementCount.h"
+#include "desklist/DeskList.h"
 #include "import/ImportRun.h"
 #include "platform/Registry.h"
 #include "tools/common/Arguments.h"
@@ -271,6 +274,61 @@ Figures measure(int round, double delayMs, int lines) {
   return f;
 }
 
+// The desk list of a large library through the relay: 100,000 borrowers (one in fifty
+// withdrawn, one in 2,000 of an odd shape) and 1,000,000 copies in two formats (a few percent
+// scrapped, lost or not for loan), made on the server directly. The time to take it, the time
+// to read the file at a desk's start, and how many real barcodes its shapes would refuse.
+void measureDeskList(double delayMs) {
+  vxbench::Library lib(true, "desk_list_bench");
+  lib.creator->executeScript(
+      "INSERT INTO NSU.Marc_Record (Record_Id, Title, Author) "
+      "  SELECT 1000 + g, 'Title ' || g, '' FROM generate_series(1, 100000) g;"
+      "INSERT INTO NSU.Borrower (Borrower_Id, Barcode, Name, Card_State) "
+      "  SELECT 1000 + g, CASE WHEN g % 2000 = 0 THEN (g * 7)::text ELSE '2' || lpad(g::text, 9, '0') END,"
+      "         'Borrower ' || g, CASE WHEN g % 50 = 0 THEN 'W' ELSE 'A' END FROM generate_series(1, 100000) g;"
+      "INSERT INTO NSU.Copy (Copy_Id, Barcode, Record_Id, Document_Group_Id, Owner_Unit_Id, Scrapped, Permit_Loan, Lost) "
+      "  SELECT 1000 + g, CASE WHEN g % 10 < 7 THEN '0' || lpad(g::text, 13, '0') ELSE '3' || lpad(g::text, 7, '0') END,"
+      "         1001 + g % 100000, 1, 1, (g % 40 = 0)::int, (g % 97 <> 0)::int, (g % 101 = 0)::int"
+      "  FROM generate_series(1, 1000000) g;"
+      "ANALYZE;");
+  vxbench::DelayRelay relay(env("VX_TEST_PG_SOCKET_DIR") + "/.s.PGSQL." + env("VX_TEST_PG_PORT"),
+                            std::chrono::microseconds(std::llround(delayMs * 1000)),
+                            std::atoi(env("VX_TEST_PG_PORT").c_str()));
+  Session remote("Remote", {{"library",
+                             DriverKind::Postgres,
+                             {{"SERVER NAME", relay.socketDir()},
+                              {"PORT", std::to_string(relay.port())},
+                              {"DATABASE NAME", lib.pgDatabase}}}});
+  const double rtt = roundTrip(remote);
+  auto desk = deskDatabase(remote, "VXDB");
+  desk->open();
+  vx::desklist::DeskList list;
+  std::vector<double> takes;
+  for (int i = 0; i < 3; ++i) takes.push_back(timedMs([&] { list = vx::desklist::takeDeskList(remote, "VXDB"); }));
+  const std::string path = lib.folder + "/desk-list.vxdl";
+  std::string error;
+  if (!list.write(path, error)) throw std::runtime_error(error);
+  std::vector<double> reads;
+  for (int i = 0; i < 9; ++i) reads.push_back(timedMs([&] {
+    if (!vx::desklist::DeskList::read(path)) throw std::runtime_error("the desk list does not read back");
+  }));
+  // Every real barcode in its own field, asked directly of the server.
+  uint64_t refused = 0, barcodes = 0;
+  for (const auto& [sql, kind] : {std::pair{"SELECT Barcode FROM NSU.Borrower", vx::desklist::BarcodeKind::Borrower},
+                                  std::pair{"SELECT Barcode FROM NSU.Copy", vx::desklist::BarcodeKind::Item}})
+    for (const auto& row : lib.creator->connection().run(sql).rows) {
+      ++barcodes;
+      refused += list.shapes.looksLike(row[0].asString(), kind) != kind;
+    }
+  std::printf("desk list, one-way delay %.1f ms (rtt %.1f ms): 100,000 borrowers, 1,000,000 copies\n"
+              "  taken in %.0f ms (median of 3; %.1f rt of time): %zu withdrawn cards, %zu copies to refuse, %zu bytes\n"
+              "  read at start in %.2f ms (median of 9)\n"
+              "  real barcodes refused by the shapes: %llu of %llu\n",
+              delayMs, rtt, median(takes), median(takes) / rtt, list.withdrawnCards.size(), list.refusedCopies.size(),
+              list.serialize().size(), median(reads), static_cast<unsigned long long>(refused),
+              static_cast<unsigned long long>(barcodes));
+}
+
 void print(double delayMs, const Figures& f, bool linesChosen) {
   const double rt = f.rtt, h = f.handshake;
   const auto beyond = [&](double ms, int handshakes) { return (ms - handshakes * h) / rt; };
@@ -356,6 +414,7 @@ struct PrivateHome {
 int main(int argc, char** argv) {
   std::vector<double> delays = {0, 12.5, 50};
   int lines = 0;  // not chosen
+  bool deskList = false;
   try {
     vx::tools::Arguments args(std::vector<std::string>(argv + 1, argv + argc));
     while (args.next()) {
@@ -363,11 +422,13 @@ int main(int argc, char** argv) {
         delays = parseDelays(*v);
       else if (const auto n = args.value("--lines", true))
         lines = parseLines(*n);
+      else if (args.is({"--desk-list"}))
+        deskList = true;
       else
         args.unknownOption();
     }
   } catch (const vx::tools::UsageError& e) {
-    std::fprintf(stderr, "bench_network: %s\nusage: bench_network [--delays 0,12.5,50] [--lines N]\n", e.what());
+    std::fprintf(stderr, "bench_network: %s\nusage: bench_network [--delays 0,12.5,50] [--lines N] [--desk-list]\n", e.what());
     return 2;
   }
   for (const char* name : {"VX_TEST_PG_SOCKET_DIR", "VX_TEST_PG_PORT", "VX_TEST_PG_USER"})
@@ -382,6 +443,15 @@ int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   int failures = 0;
+  if (deskList) {
+    for (double d : delays) try {
+        measureDeskList(d);
+      } catch (const std::exception& e) {
+        std::printf("desk list, one-way delay %.1f ms: failed: %s\n", d, e.what());
+        ++failures;
+      }
+    return failures ? 1 : 0;
+  }
   for (std::size_t i = 0; i < delays.size(); ++i) {
     const int n = lines ? lines : delays[i] >= kLongDelayMs ? kLinesAtLongDelay : kDefaultLines;
     try {

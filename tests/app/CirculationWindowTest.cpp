@@ -819,6 +819,9 @@ TEST_F(CirculationWindow, TheDeskListWarnsAtAWithdrawnCardARefusedCopyAndACrossS
   auto w = startWithWorkfile();
   EXPECT_EQ(w->deskListStatus(), "Desk list 01.11.2026 09:30 (old)");  // older than a week
   ASSERT_NE(w->findChild<QLabel*>("sbMainDeskList"), nullptr);
+  if (const QString out = QString::fromLocal8Bit(qgetenv("VX_SCREENSHOT_DIR")); !out.isEmpty()) {
+    EXPECT_TRUE(QDir().mkpath(out) && w->grab().save(out + "/desk-list-window.png"));
+  }
 
   scan(w->eBorrower(), "2001");
   ASSERT_EQ(ui.boxes().size(), 1u);
