@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "tests/support/PgTestServer.h"
+#include "desklist/DeskList.h"
 #include "tests/support/TempDir.h"
 #include "tests/tools/ToolProcess.h"
 
@@ -115,7 +116,8 @@ TEST_F(ToolsTest, BadArgumentsPrintTheUsageAndExitWith2) {
   const std::vector<std::vector<std::string>> vxdbCases = {
       {}, {"frobnicate", "lib"}, {"create"}, {"drop", "lib", "extra"},
       {"create", "lib", "--user"}, {"seed", "lib", "--no-demo"}, {"list", "lib"},
-      {"create", "lib", "--colour"}, {"create", "lib", "--demo", "--no-demo"}};
+      {"create", "lib", "--colour"}, {"create", "lib", "--demo", "--no-demo"}, {"desk-list", "lib"},
+      {"desk-list", "lib", "a.vxdl", "b.vxdl"}};
   for (const auto& args : vxdbCases) {
     const ToolRun r = vxdb(args, false);
     EXPECT_EQ(r.exitCode, 2) << "vxdb " << ::testing::PrintToString(args);
@@ -194,6 +196,21 @@ TEST_F(ToolsTest, CreateRefusesAnExistingFileAndDropRemovesOnlyLibraryDatabases)
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("not a library database"), std::string::npos) << r.err;
   EXPECT_TRUE(std::filesystem::exists(libraryFile()));
+}
+
+// vxdb desk-list: the demo library's desk list, private to the user, read back whole.
+TEST_F(ToolsTest, DeskListWritesTheListOfTheLibrary) {
+  writeSqliteAlias();
+  createLibrary({});
+  const std::string file = dir_.file("desks/desk-list.vxdl");
+  const ToolRun r = vxdb({"desk-list", "lib", file});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("1 withdrawn cards"), std::string::npos) << r.out;
+  EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const auto list = vx::desklist::DeskList::read(file);
+  ASSERT_TRUE(list);
+  EXPECT_TRUE(list->withdrawnCards.count("1004"));
 }
 
 TEST_F(ToolsTest, CreateWithoutDemoThenSeedLoadsTheDemoDataOnce) {
