@@ -93,6 +93,10 @@ void FollowUpList::note(int line, const std::string& borrower, const std::string
     row.item = item;
     row.happened = taken ? text(sTakenHappened) : outcome.reason;
     row.toDo = text(toDoId(row.group));
+    // The log's texts for these say less than the librarian needs here.
+    if (!taken && outcome.codeGiven && outcome.code == 5) row.happened = text(sReservedHappened);
+    if (!taken && outcome.codeGiven && outcome.code == 13) row.happened = text(sBookedHappened);
+    if (!taken && outcome.codeGiven && outcome.code == 666) row.toDo = text(sToDoIncompleteData);
     ++counts_[static_cast<size_t>(groupIndex(row.group))];
     rowIndex = rows_.size();
     rows_.push_back(std::move(row));

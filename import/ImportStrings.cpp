@@ -59,6 +59,11 @@ const std::vector<std::pair<int, const char*>>& followUpTexts() {
       {sColumnPreviousName, "Previous borrower's name"},
       {sColumnHappened, "What happened"},
       {sColumnToDo, "What to do"},
+      {sReservedHappened, "Set aside for another borrower."},
+      {sBookedHappened, "Booked by another borrower now."},
+      {sToDoIncompleteData,
+       "The library's data is incomplete (loan terms without a loan period): ask the administrator to "
+       "mend it, then import the line again."},
   };
   return texts;
 }

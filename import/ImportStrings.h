@@ -73,6 +73,9 @@ enum StringId : int {
   sColumnPreviousName,
   sColumnHappened,
   sColumnToDo,
+  sReservedHappened,        // "Set aside for another borrower." (code 5)
+  sBookedHappened,          // "Booked by another borrower now." (code 13)
+  sToDoIncompleteData,      // what to do after code 666: the library's data needs mending
 };
 
 void registerStrings();

@@ -79,6 +79,7 @@ TEST_P(FollowUpTest, EveryLineThatNeedsAPersonIsInItsGroupWithNamesAndTitles) {
     EXPECT_FALSE(r.happened.empty());
     EXPECT_FALSE(r.toDo.empty());
   }
+  EXPECT_EQ(list.rows()[5].happened, "Set aside for another borrower.");  // not the log's bare "Reserved for:"
   EXPECT_EQ(list.count(FollowUpGroup::MisScan), 3);
   EXPECT_EQ(list.count(FollowUpGroup::DatabaseError), 0);
   const FollowUpRow& taken = list.rows().back();
@@ -113,7 +114,7 @@ TEST(FollowUpNames, ADatabaseWithoutTheTablesLeavesTheColumnsEmpty) {
 TEST(FollowUpCsv, PythonsCsvReadsBackEveryFieldAndTheFileIsPrivate) {
   vxtest::TempDir dir;
   FollowUpList list;
-  list.note(7, "=1+1", "20,04", {false, 5, true, 0, false, "Reserved for:\r\n\"Åse\""});
+  list.note(7, "=1+1", "20,04", {false, 9, true, 0, false, "Reserved for:\r\n\"Åse\""});
   const std::string path = dir.file("list.csv");
   std::string error;
   ASSERT_TRUE(list.saveCsv(path, error)) << error;
