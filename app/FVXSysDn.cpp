@@ -465,7 +465,7 @@ void TFVXSysDn::eBorrowerKeyPress(QObject*, char& key) {
     key = 0;
     return;
   }
-  if (!deskListTakesBorrower(stripped(ui_->eBorrower->text()))) {
+  if (!deskListTakes(stripped(ui_->eBorrower->text()), desklist::BarcodeKind::Borrower)) {
     ui_->eBorrower->selectAll();  // the field stays as it was, ready for the next scan
     key = 0;
     return;
@@ -499,7 +499,7 @@ void TFVXSysDn::EItemKeyPress(QObject*, char& key) {
     key = 0;
     return;
   }
-  if (!deskListTakesItem(item)) {
+  if (!deskListTakes(item, desklist::BarcodeKind::Item)) {
     ui_->eItem->selectAll();  // nothing is written; the scan stays, selected
     key = 0;
     return;
@@ -547,41 +547,33 @@ QString TFVXSysDn::deskListStatus() const {
   return appText(old ? app::sDeskListOld : app::sDeskListTaken).arg(QString::fromStdString(deskList_->takenShown()));
 }
 
-bool TFVXSysDn::deskListTakesBorrower(const QString& borrower) {
+bool TFVXSysDn::deskListTakes(const QString& scanned, desklist::BarcodeKind field) {
   if (!deskList_) return true;
-  const std::string barcode = borrower.toStdString();
-  if (deskList_->shapes.looksLike(barcode, desklist::BarcodeKind::Borrower) == desklist::BarcodeKind::Item) {
-    userInterface().messageBox(this, appText(app::sLooksLikeItem).arg(borrower), MsgIcon::Warning,
-                               MsgButtons::Ok);
+  const std::string barcode = scanned.toStdString();
+  const bool borrowerField = field == desklist::BarcodeKind::Borrower;
+  if (deskList_->shapes.looksLike(barcode, field) != field) {
+    userInterface().messageBox(this, appText(borrowerField ? app::sLooksLikeItem : app::sLooksLikeCard).arg(scanned),
+                               MsgIcon::Warning, MsgButtons::Ok);
     return false;
   }
-  if (!deskList_->withdrawnCards.count(barcode)) return true;
-  const QString question =
-      appText(app::sCardWithdrawn).arg(borrower, QString::fromStdString(deskList_->takenShown()));
+  // What the list knows against the barcode, as the question to go on anyway.
+  QString question;
+  if (borrowerField) {
+    if (!deskList_->withdrawnCards.count(barcode)) return true;
+    question = appText(app::sCardWithdrawn).arg(scanned, QString::fromStdString(deskList_->takenShown()));
+  } else {
+    const auto refused = deskList_->refusedCopies.find(barcode);
+    if (refused == deskList_->refusedCopies.end()) return true;
+    const app::StringId why = refused->second == desklist::RefusedCopy::Scrapped        ? app::sWhyScrapped
+                              : refused->second == desklist::RefusedCopy::RecordScrapped ? app::sWhyRecordScrapped
+                              : refused->second == desklist::RefusedCopy::Lost           ? app::sWhyLost
+                                                                                         : app::sWhyNotForLoan;
+    question = appText(app::sCopyRefused).arg(scanned, appText(why));
+  }
   MsgOptions options;
   options.defaultButton = MsgResult::No;
   return userInterface().messageBox(this, question, MsgIcon::Warning, MsgButtons::YesNo, QString(), options) ==
          MsgResult::Yes;
-}
-
-bool TFVXSysDn::deskListTakesItem(const QString& item) {
-  if (!deskList_) return true;
-  const std::string barcode = item.toStdString();
-  if (deskList_->shapes.looksLike(barcode, desklist::BarcodeKind::Item) == desklist::BarcodeKind::Borrower) {
-    userInterface().messageBox(this, appText(app::sLooksLikeCard).arg(item), MsgIcon::Warning,
-                               MsgButtons::Ok);
-    return false;
-  }
-  const auto refused = deskList_->refusedCopies.find(barcode);
-  if (refused == deskList_->refusedCopies.end()) return true;
-  const app::StringId why = refused->second == desklist::RefusedCopy::Scrapped        ? app::sWhyScrapped
-                            : refused->second == desklist::RefusedCopy::RecordScrapped ? app::sWhyRecordScrapped
-                            : refused->second == desklist::RefusedCopy::Lost           ? app::sWhyLost
-                                                                                       : app::sWhyNotForLoan;
-  MsgOptions options;
-  options.defaultButton = MsgResult::No;
-  return userInterface().messageBox(this, appText(app::sCopyRefused).arg(item, appText(why)),
-                                    MsgIcon::Warning, MsgButtons::YesNo, QString(), options) == MsgResult::Yes;
 }
 
 void TFVXSysDn::refuseCharacter(const QString& character) {

@@ -137,11 +137,10 @@ class TFVXSysDn : public QMainWindow {
   // The desk list beside the workfile, else the user's (none when there is none, or it is
   // damaged or foreign: the window then works as without one), and its age in the status bar.
   void loadDeskList();
-  // The desk list's word on a barcode about to be taken: false when it was refused (a barcode
-  // of the other kind's shape) or the librarian answered No to its warning. Always true
-  // without a list.
-  bool deskListTakesBorrower(const QString& borrower);
-  bool deskListTakesItem(const QString& item);
+  // The desk list's word on a barcode about to be taken in the field of `field`: false when it
+  // was refused (a barcode of the other kind's shape) or the librarian answered No to its
+  // warning (a withdrawn card, a copy that will be refused). Always true without a list.
+  bool deskListTakes(const QString& barcode, vx::desklist::BarcodeKind field);
 
   std::unique_ptr<Ui::TFVXSysDn> ui_;
   // The program's handler of unhandled exceptions for as long as the window lives: it shows

@@ -17,6 +17,7 @@
 // names a server, for instance
 //   eval "export $(scripts/pg-test-cluster.sh start /tmp/vxpg-bench | tr '\n' ' ')"
 #include "bench/BenchLibrary.h"
+#include "bench/DeskLogin.h"
 #include "db/Database.h"
 #include "db/Query.h"
 #include "db/Session.h"
@@ -42,24 +43,7 @@ using vxbench::Library;
 
 namespace {
 
-std::unique_ptr<TVXLogin> deskLogin(Library& lib) {
-  auto login = std::make_unique<TVXLogin>(*lib.session);
-  login->databaseName = "VXDB";
-  login->aliasName = "library";
-  login->params = {"USER NAME=vxdesk", "PASSWORD=vxdesk-demo"};
-  login->AllowLanguageSelection = false;
-  login->ReadCmdParams = false;
-  login->setLoginPrompt(false);
-  login->DatabaseVersion = 2.5003f;
-  login->loginData().setUnitID(1);
-  Session* session = lib.session.get();
-  login->OnAccessControl = [session](bool& granted) {
-    TVXAccess access(*session);
-    access.ModuleName = "System Down Import";
-    granted = access.AccessLevel() == 1;
-  };
-  return login;
-}
+std::unique_ptr<TVXLogin> deskLogin(Library& lib) { return vxbench::deskLogin(*lib.session); }
 
 void BM_Login(benchmark::State& state, bool postgres) {
   Library lib(postgres, "login_bench");

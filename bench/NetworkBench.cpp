@@ -28,6 +28,7 @@
 // The delays are one-way, in milliseconds. At a delay of 50 ms the import runs over 200 lines
 // unless --lines is given (1,000 lines take about four minutes there).
 #include "bench/BenchLibrary.h"
+#include "bench/DeskLogin.h"
 #include "bench/DelayRelay.h"
 #include "db/Database.h"
 #include "db/Query.h"
@@ -116,24 +117,6 @@ std::unique_ptr<Database> deskDatabase(Session& session, const std::string& data
   return db;
 }
 
-std::unique_ptr<TVXLogin> deskLogin(Session& session) {
-  auto login = std::make_unique<TVXLogin>(session);
-  login->databaseName = "VXDB";
-  login->aliasName = "library";
-  login->params = {"USER NAME=vxdesk", "PASSWORD=vxdesk-demo"};
-  login->AllowLanguageSelection = false;
-  login->ReadCmdParams = false;
-  login->setLoginPrompt(false);
-  login->DatabaseVersion = 2.5003f;
-  login->loginData().setUnitID(1);
-  login->OnAccessControl = [&session](bool& granted) {
-    TVXAccess access(session);
-    access.ModuleName = "System Down Import";
-    granted = access.AccessLevel() == 1;
-  };
-  return login;
-}
-
 // The times of one delay, in milliseconds.
 struct Figures {
   double rtt = 0, handshake = 0, login = 0, firstLogin = 0, disconnect = 0, unitTree = 0,
@@ -180,7 +163,7 @@ void measureLogins(Session& remote, Figures& f) {
   if (const auto cleared = vx::reg::replaceKey(vx::reg::Hive::CurrentUser, key, {}); !cleared)
     throw std::runtime_error("cannot clear the stored engine settings: " + cleared.why());
   {
-    auto first = deskLogin(remote);
+    auto first = vxbench::deskLogin(remote);
     f.firstLogin = timedMs([&] { first->setConnected(true); });
     requireConnected(*first, "the first login");
     first->setConnected(false);
@@ -189,7 +172,7 @@ void measureLogins(Session& remote, Figures& f) {
     throw std::runtime_error("the first login stored no engine settings");
   std::vector<double> logins, disconnects;
   for (int i = 0; i < kLogins; ++i) {
-    auto login = deskLogin(remote);
+    auto login = vxbench::deskLogin(remote);
     const uint64_t before = statementsSent();
     logins.push_back(timedMs([&] { login->setConnected(true); }));
     f.loginStatements = statementsSent() - before;

@@ -54,11 +54,11 @@ void TVXDatabase::beforeDisconnect() {
   (void)WriteDatabaseSettings();
 }
 
-const char* const TVXDatabase::kVersionSql = "SELECT Version FROM NSU.Db_Info";
+std::string TVXDatabase::DbInfoStatement(const std::string& column) { return "SELECT " + column + " FROM NSU.Db_Info"; }
 
 std::vector<vx::db::PlannedStatement> TVXDatabase::SettingsCheckStatements() const {
   if (SkipRegistry) return {};
-  return {{kVersionSql, {}}, {kSettingsSql, {}}};
+  return {{DbInfoStatement("Version"), {}}, {kSettingsSql, {}}};
 }
 
 void TVXDatabase::ReadDatabaseSettings() {
@@ -137,7 +137,7 @@ namespace {
 std::string readDbInfo(vx::db::Database& db, const std::string& column) {
   vx::db::Query q(db.session());
   q.databaseName = db.databaseName;
-  q.setSql("SELECT " + column + " FROM NSU.Db_Info");
+  q.setSql(TVXDatabase::DbInfoStatement(column));
   q.open();
   std::string value = q.fieldByName(column).asString();
   q.close();
@@ -145,15 +145,7 @@ std::string readDbInfo(vx::db::Database& db, const std::string& column) {
 }
 }  // namespace
 
-float TVXDatabase::GetDBVersion(vx::db::Database& db) {
-  vx::db::Query q(db.session());
-  q.databaseName = db.databaseName;
-  q.setSql(kVersionSql);
-  q.open();
-  const std::string version = q.fieldByName("Version").asString();
-  q.close();
-  return VersionToFloat(version);
-}
+float TVXDatabase::GetDBVersion(vx::db::Database& db) { return VersionToFloat(readDbInfo(db, "Version")); }
 
 float TVXDatabase::GetDBBetaVersion(vx::db::Database& db) {
   try {

@@ -57,8 +57,8 @@ class TVXDatabase : public vx::db::Database {
   // in that locale's notation. Raises std::invalid_argument "'<text>' is not a valid
   // floating point value" when it is not one.
   static float VersionToFloat(const std::string& text);
-  // The statement GetDBVersion reads with.
-  static const char* const kVersionSql;
+  // The statement that reads one column of NSU.Db_Info (GetDBVersion reads "Version").
+  static std::string DbInfoStatement(const std::string& column);
   // NSU.Db_Info's Version of an open database; errors reach the caller.
   static float GetDBVersion(vx::db::Database& db);
   // NSU.Db_Info's Beta_Version; 0 on any error.

@@ -285,7 +285,7 @@ void TVXLogin::ConnectAndVerify() {
         // statements go out together, in three flights (the database's state and settings,
         // the owner's access check, the unit and the clocks). Answers come in the order
         // below, and a refusal still stops where it stops.
-        std::vector<vx::db::PlannedStatement> stateChecks = {{kUpgradingSql, {}}, {kVersionSql, {}}};
+        std::vector<vx::db::PlannedStatement> stateChecks = {{kUpgradingSql, {}}, {DbInfoStatement("Version"), {}}};
         for (auto& s : SettingsCheckStatements()) stateChecks.push_back(std::move(s));
         prefetch(stateChecks);
         if (IsDatabaseUpgrading()) {
